@@ -1,0 +1,32 @@
+// The settings word: the service's one stored setting.
+//
+// HKLM\SYSTEM\CurrentControlSet\Services\Vantrel, value SvcInfo (REG_DWORD):
+//   bits 0-7    slop in milliseconds (`-load` stores 50 to 250)
+//   bits 8-15   no meaning
+//   bits 16-31  time base: 0xFFFF for UTC, 0 for local time (any bit set means UTC)
+// `-load X nnn` stores it; the worker loads it once at each start.
+#pragma once
+
+#include <windows.h>
+
+struct SettingsState {
+    DWORD settingsWord;  // as built by `-load`, or as loaded by the worker
+    LONG slopMs;         // the clock may differ from the board by this much, in ms
+    int useUtc;          // 1: read and set the clock in UTC; 0: in local time
+};
+
+extern SettingsState g_settings;
+
+extern const char kSettingsKeyPath[];    // "SYSTEM\\CurrentControlSet\\Services\\Vantrel"
+extern const char kSettingsValueName[];  // "SvcInfo"
+
+// Builds the word from `-load`'s arguments: argv[2] is the time base X, argv[3] the slop nnn.
+DWORD BuildSettingsWord(int argc, char **argv);
+
+// Builds the word into g_settings and writes it to the registry. Returns 1 when it was
+// written; a failure is silent, and the caller installs the service all the same.
+int StoreSettingsWord(int argc, char **argv);
+
+// Sets the slop and the time base from the registry, or leaves the defaults (150 ms, local
+// time) when the key or value cannot be read. Prints "%Xh" in console mode.
+void LoadSettingsWord(void);

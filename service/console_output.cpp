@@ -1,0 +1,35 @@
+// Console mode and the console's messages and traces.
+#include "service/console_output.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+ConsoleState g_console = {0};
+
+namespace {
+
+void PrintAndFlush(const char *format, va_list args)
+{
+    std::vprintf(format, args);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void ConsolePrint(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    PrintAndFlush(format, args);
+    va_end(args);
+}
+
+void ConsoleTrace(const char *format, ...)
+{
+    if (!g_console.consoleMode)
+        return;
+    va_list args;
+    va_start(args, format);
+    PrintAndFlush(format, args);
+    va_end(args);
+}

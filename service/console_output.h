@@ -1,0 +1,21 @@
+// Console mode and the console's messages and traces.
+//
+// `-debug` sets the console mode flag before anything else runs and nothing clears it.
+// While it is set, status reports and event-log entries do nothing and the engine's trace
+// lines are printed. Every message is flushed at once: standard output of a service tool is
+// often a pipe or a file, and a killed process must not lose what it printed.
+#pragma once
+
+#include <windows.h>
+
+struct ConsoleState {
+    int consoleMode;  // 1 once `-debug` has started, else 0
+};
+
+extern ConsoleState g_console;
+
+// Prints a message to standard output and flushes it.
+void ConsolePrint(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Prints a trace line in console mode only.
+void ConsoleTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,24 @@
+// Stand-in <windows.h>: the registry.
+#pragma once
+
+typedef struct HKEY__ *HKEY;
+typedef HKEY *PHKEY;
+typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
+
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_OPTION_NON_VOLATILE 0x00000000L
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_QWORD 11
+
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                            REGSAM desired, LPSECURITY_ATTRIBUTES securityAttributes, PHKEY result,
+                            LPDWORD disposition);
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data,
+                           DWORD dataLength);
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD dataLength);
+LONG WINAPI RegCloseKey(HKEY key);
