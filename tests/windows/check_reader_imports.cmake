@@ -1,11 +1,17 @@
 # Fails unless PROGRAM imports from ZYN_NTTC.dll by ordinal only, exactly the six
 # operations of the reader contract at their ordinals.
 #   cmake -DOBJDUMP=... -DPROGRAM=... -P check_reader_imports.cmake
+#   cmake -DDUMP_FILE=saved-objdump-output -P check_reader_imports.cmake
 set(CONTRACT_ORDINALS 1 2 7 9 11 17)
 
-execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "objdump failed on ${PROGRAM}")
+if(DEFINED DUMP_FILE)
+  file(READ ${DUMP_FILE} dump)
+  set(PROGRAM ${DUMP_FILE})
+else()
+  execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${PROGRAM}")
+  endif()
 endif()
 
 string(REPLACE "\n" ";" lines "${dump}")
