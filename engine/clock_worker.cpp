@@ -1,4 +1,187 @@
 // The worker: start-up, the 51 ms polling loop and the closing sequence.
 #include "engine/clock_worker.h"
 
+#include <sddl.h>
+
+#include "engine/board_discovery.h"
+#include "engine/settings_word.h"
+#include "engine/time_check.h"
+#include "reader/nttc_reader.h"
+#include "service/console_output.h"
+#include "service/program_path.h"
+#include "service/status_report.h"
+#include "service/stop_request.h"
+
 WorkerState g_worker;
+
+const char kProgramFileSecurity[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
+
+namespace {
+
+const DWORD kStartHintMs = 3000;
+const DWORD kDiscoveryRetryHintMs = 7000;
+const DWORD kDiscoveryRetryPauseMs = 3000;
+const DWORD kPollIntervalMs = 51;
+const DWORD kClosingPauseMs = 5000;
+
+// As a service, reports that the start-up goes on; in console mode the caller's trace
+// line stands for the report. Returns 0 when the Service Control Manager refused it.
+int ReportStartProgress(DWORD waitHintMs)
+{
+    if (g_console.consoleMode)
+        return 1;
+    return ReportStatus(SERVICE_START_PENDING, NO_ERROR, waitHintMs);
+}
+
+void TraceStateLine(void)
+{
+    ConsoleTrace(" %d  %d  %d  %d  %d  %d \n", static_cast<int>(g_timeCheck.lastComputerSeconds),
+                 static_cast<int>(g_worker.tickCount), g_worker.discoveryResult,
+                 static_cast<int>(g_worker.startFamilyCode), static_cast<int>(g_worker.startIdentificationValue),
+                 static_cast<int>(g_worker.startBoardAddress));
+}
+
+// Discovery, with one more pass after 3 s when the first finds no board.
+int DiscoverBoard(void)
+{
+    g_worker.discoveryResult = FindReaderBoard();
+    if (g_worker.discoveryResult)
+        return 1;
+    if (!ReportStartProgress(kDiscoveryRetryHintMs))
+        return 0;
+    Sleep(kDiscoveryRetryPauseMs);
+    g_worker.discoveryResult = FindReaderBoard();
+    return g_worker.discoveryResult;
+}
+
+void TakeBoardRecord(void)
+{
+    g_worker.boardAddress = g_board.boardAddress;
+    g_worker.startFamilyCode = g_board.familyCode;
+    g_worker.startIdentificationValue = g_board.identificationValue;
+    g_worker.startBoardAddress = g_board.boardAddress;
+}
+
+// From here on the whole process runs above every process of normal priority, so that
+// the 51 ms polls keep their cadence on a loaded machine.
+int EnterRealTimePriority(void)
+{
+    g_worker.process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId());
+    return SetPriorityClass(g_worker.process, REALTIME_PRIORITY_CLASS);
+}
+
+// A DACL that is present and not null: a null DACL would grant everyone everything.
+int HasExplicitDacl(PSECURITY_DESCRIPTOR descriptor)
+{
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = NULL;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
+        return 0;
+    return present && dacl != NULL;
+}
+
+// The program runs as the system: only SYSTEM and Administrators may change its file.
+int ProtectProgramFile(void)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProgramFileSecurity, SDDL_REVISION_1, &descriptor,
+                                                              NULL))
+        return 0;
+    ConsoleTrace(" Initialize DACL  \n");
+    if (!HasExplicitDacl(descriptor)) {
+        LocalFree(descriptor);
+        return 0;
+    }
+    ConsoleTrace(" Set DACL  \n");
+    char path[PROGRAM_PATH_SIZE];
+    if (!GetProgramPath(path) || !SetFileSecurityA(path, DACL_SECURITY_INFORMATION, descriptor)) {
+        LocalFree(descriptor);
+        ConsoleTrace(" Get Command Line Error  \n");
+        return 0;
+    }
+    g_worker.programFileSecurity = descriptor;
+    return 1;
+}
+
+// Prepares the record that enables the clock privilege around each change, and leaves
+// every privilege of the process disabled until then.
+int PrepareClockPrivilege(void)
+{
+    if (!OpenProcessToken(g_worker.process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &g_worker.token))
+        return 0;
+    ConsoleTrace(" Open Process Token  \n");
+    LUID luid;
+    if (!LookupPrivilegeValueA(NULL, SE_SYSTEMTIME_NAME, &luid))
+        return 0;
+    g_worker.privileges.PrivilegeCount = 1;
+    g_worker.privileges.Privileges[0].Luid = luid;
+    g_worker.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(g_worker.token, TRUE, NULL, 0, NULL, NULL);
+    return GetLastError() == ERROR_SUCCESS;
+}
+
+// The start-up steps in order. Returns 1 when the worker may poll, 0 when a step failed.
+int StartUp(void)
+{
+    LoadSettingsWord();
+    g_worker.tickCount = 0;
+    if (!ReportStartProgress(kStartHintMs))
+        return 0;
+    if (!CreateStopEvent())
+        return 0;
+    if (!NttcOpen())
+        return 0;
+    if (!DiscoverBoard())
+        return 0;
+    TakeBoardRecord();
+    TraceStateLine();
+    if (!ReportStartProgress(kStartHintMs))
+        return 0;
+    if (!EnterRealTimePriority())
+        return 0;
+    ConsoleTrace(" CurrentProcessId  \n");
+    if (!ReportStartProgress(kStartHintMs))
+        return 0;
+    if (!ProtectProgramFile())
+        return 0;
+    ConsoleTrace(" Get Command Line  \n");
+    if (!ReportStartProgress(kStartHintMs))
+        return 0;
+    if (!PrepareClockPrivilege())
+        return 0;
+    if (g_console.consoleMode) {
+        ConsoleTrace(" Initialize Token Privileges  \n");
+        return 1;
+    }
+    return ReportStatus(SERVICE_RUNNING, NO_ERROR, 0);
+}
+
+// Calls CheckTime on every 51 ms time-out of the wait. A stop ends the loop; so does a
+// wait that fails, which would otherwise return at once and spin at real-time priority.
+void PollUntilStopped(void)
+{
+    while (WaitForSingleObject(g_stopRequest.stopEvent, kPollIntervalMs) == WAIT_TIMEOUT) {
+        ++g_worker.tickCount;
+        if (CheckTime() == 1 && g_console.consoleMode) {
+            ConsoleTrace(" CheckTime TRUE. \n");
+            TraceStateLine();
+        }
+    }
+}
+
+void CloseDown(void)
+{
+    CloseStopEvent();
+    MessageBeep(MB_OK);
+    Sleep(kClosingPauseMs);
+}
+
+}  // namespace
+
+void RunClockWorker(void)
+{
+    if (StartUp())
+        PollUntilStopped();
+    CloseDown();
+}

@@ -1,8 +1,11 @@
 // The worker: start-up, the 51 ms polling loop and the closing sequence.
 //
-// WorkerState holds what the worker prepares for the clock check and keeps until the
-// process ends: the board address that CheckTime passes to the reader library, and the
-// process token with the privilege record used around each clock change.
+// Start-up prepares, in a fixed order, everything the clock check needs: the settings, the
+// stop event, the reader library and board, real-time priority, the protection of the
+// program's own file and the clock privilege. As a service each step is reported to the
+// Service Control Manager; in console mode it is traced. Then the worker calls CheckTime
+// every 51 ms until the stop event is signalled. Every way out goes through one closing
+// sequence: close the stop event, beep, pause 5 s.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +17,17 @@ struct WorkerState {
     DWORD startFamilyCode;           // start-up copies of the board record, for the trace
     DWORD startIdentificationValue;
     DWORD startBoardAddress;
-    HANDLE process;
+    HANDLE process;                  // the own process, all access
+    PSECURITY_DESCRIPTOR programFileSecurity;  // applied to the program's file, kept
     HANDLE token;                    // process token: TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
     TOKEN_PRIVILEGES privileges;     // SeSystemtimePrivilege, SE_PRIVILEGE_ENABLED
 };
 
 extern WorkerState g_worker;
+
+// The DACL given to the program's own file: full control for SYSTEM and Administrators,
+// read and execute for Users, not inherited from the folder.
+extern const char kProgramFileSecurity[];
+
+// Runs the worker on the calling thread; returns after the closing sequence.
+void RunClockWorker(void);

@@ -98,8 +98,14 @@ void FakeRecord(const char *format, ...)
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::lock_guard<std::mutex> lock(g_recordMutex);
-    g_fake.calls.push_back(line);
+    std::function<void(const std::string &)> onCall;
+    {
+        std::lock_guard<std::mutex> lock(g_recordMutex);
+        g_fake.calls.push_back(line);
+        onCall = g_fake.onCall;
+    }
+    if (onCall)
+        onCall(line);
 }
 
 std::vector<std::string> FakeCallsNamed(const std::string &name)

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@ struct FakeRegistryValue {
 
 struct FakeState {
     std::vector<std::string> calls;
+
+    // Called after each recorded call with its line, outside the fake's locks: a test acts
+    // here as another thread would at that moment (a stop request during start-up).
+    std::function<void(const std::string &)> onCall;
 
     // Computer clocks. A set call fails with its error when that is non-zero, fails with
     // ERROR_PRIVILEGE_NOT_HELD unless the clock privilege is enabled, and with

@@ -23,3 +23,16 @@ typedef struct _TOKEN_PRIVILEGES {
 
 BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAllPrivileges, PTOKEN_PRIVILEGES newState,
                                   DWORD bufferLength, PTOKEN_PRIVILEGES previousState, PDWORD returnLength);
+
+typedef PVOID PSECURITY_DESCRIPTOR;
+typedef struct _ACL *PACL;
+typedef DWORD SECURITY_INFORMATION;
+
+#define DACL_SECURITY_INFORMATION 0x00000004L
+
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid);
+BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR securityDescriptor, LPBOOL daclPresent, PACL *dacl,
+                                      LPBOOL daclDefaulted);
+BOOL WINAPI SetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION securityInformation,
+                             PSECURITY_DESCRIPTOR securityDescriptor);

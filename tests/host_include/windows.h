@@ -35,6 +35,9 @@ typedef WORD *PWORD;
 typedef DWORD *LPDWORD;
 typedef DWORD *PDWORD;
 typedef BOOL *PBOOL;
+typedef BOOL *LPBOOL;
+typedef std::uint32_t ULONG;
+typedef ULONG *PULONG;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef std::size_t SIZE_T;
@@ -43,6 +46,7 @@ typedef std::uintptr_t DWORD_PTR;
 typedef std::intptr_t LONG_PTR;
 typedef DWORD ACCESS_MASK;
 typedef DWORD REGSAM;
+typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 
 #define TRUE 1
 #define FALSE 0
@@ -58,6 +62,7 @@ typedef DWORD REGSAM;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INVALID_NAME 123L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NOT_ALL_ASSIGNED 1300L
@@ -72,6 +77,9 @@ void WINAPI Sleep(DWORD milliseconds);
 #define MB_OK 0x00000000L
 BOOL WINAPI MessageBeep(UINT type);
 
+#include "host_kernel.h"
 #include "host_time.h"
 #include "host_security.h"
 #include "host_registry.h"
+#include "host_service.h"
+#include "host_service_control.h"

@@ -1,0 +1,15 @@
+// The full path of the running program's own file.
+#include "service/program_path.h"
+
+int GetProgramPath(char *path)
+{
+    const DWORD length = GetModuleFileNameA(NULL, path, PROGRAM_PATH_SIZE);
+    if (length == 0)
+        return 0;
+    if (length >= PROGRAM_PATH_SIZE) {
+        // Windows XP leaves the error unset when it cuts the path.
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    return 1;
+}

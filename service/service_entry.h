@@ -1,0 +1,13 @@
+// The service's main function and its control handler.
+//
+// The dispatcher calls ServiceEntry on a thread of its own when the Service Control Manager
+// starts the service: it registers ServiceControl, reports the start, runs the worker for
+// as long as the service runs, then reports the service stopped. ServiceControl runs on the
+// dispatcher's thread and answers the manager's controls.
+#pragma once
+
+#include <windows.h>
+
+void WINAPI ServiceEntry(DWORD argc, LPSTR *argv);
+
+void WINAPI ServiceControl(DWORD control);

@@ -1,0 +1,144 @@
+// Status reports to the service manager, and error entries in the event log.
+#include "service/status_report.h"
+
+#include <cstdio>
+
+#include "service/console_output.h"
+#include "service/service_names.h"
+
+StatusState g_status;
+
+namespace {
+
+const size_t kEventTextSize = 256;
+const char kRefusedReport[] = "SetServiceStatus";
+
+// Only pending states count progress; a settled state carries 0. The caller holds the lock.
+DWORD TakeCheckpointLocked(DWORD state)
+{
+    if (state == SERVICE_RUNNING || state == SERVICE_STOPPED)
+        return 0;
+    return g_status.checkpointCounter++;
+}
+
+// Fills the record for one report and sends it. The caller holds the lock from before the
+// first field is written until after the manager has the record, so that no other report
+// can mix its fields or its checkpoint into this one. On a refusal `*error` takes the
+// refusal's code, read before any other call can overwrite it.
+BOOL SendLocked(DWORD state, DWORD exitCode, DWORD waitHintMs, DWORD *error)
+{
+    SERVICE_STATUS &status = g_status.status;
+    // A service still starting cannot stop cleanly, so it does not take the stop control.
+    status.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP;
+    status.dwCurrentState = state;
+    status.dwWin32ExitCode = exitCode;
+    status.dwWaitHint = waitHintMs;
+    status.dwCheckPoint = TakeCheckpointLocked(state);
+    const BOOL sent = SetServiceStatus(g_status.statusHandle, &status);
+    *error = 0;
+    if (!sent)
+        *error = GetLastError();
+    return sent;
+}
+
+// Logs a refused report. The caller has left the lock: writing to the event log is a call
+// into another service that can take a while, and the control thread must not wait behind
+// it to answer the manager.
+BOOL LogIfRefused(BOOL sent, DWORD error)
+{
+    if (sent)
+        return sent;
+    // LogErrorEvent takes its code from the thread's last error, which is the refusal's
+    // only while nothing has run since; put it back rather than rely on that.
+    SetLastError(error);
+    LogErrorEvent(kRefusedReport);
+    return sent;
+}
+
+void KeepLastErrorCode(DWORD error)
+{
+    EnterCriticalSection(&g_status.lock);
+    g_status.lastErrorCode = error;
+    LeaveCriticalSection(&g_status.lock);
+}
+
+}  // namespace
+
+void InitStatusReporting(void)
+{
+    g_status = StatusState{};
+    g_status.status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    g_status.status.dwServiceSpecificExitCode = 0;
+    g_status.checkpointCounter = 1;
+    g_status.lastErrorCode = 0;
+    InitializeCriticalSection(&g_status.lock);
+}
+
+void EndStatusReporting(void)
+{
+    DeleteCriticalSection(&g_status.lock);
+}
+
+void SetStatusHandle(SERVICE_STATUS_HANDLE handle)
+{
+    EnterCriticalSection(&g_status.lock);
+    g_status.statusHandle = handle;
+    LeaveCriticalSection(&g_status.lock);
+}
+
+BOOL ReportStatus(DWORD state, DWORD exitCode, DWORD waitHintMs)
+{
+    if (g_console.consoleMode)
+        return TRUE;
+    DWORD error;
+    EnterCriticalSection(&g_status.lock);
+    const BOOL sent = SendLocked(state, exitCode, waitHintMs, &error);
+    LeaveCriticalSection(&g_status.lock);
+    return LogIfRefused(sent, error);
+}
+
+void SetCurrentState(DWORD state)
+{
+    EnterCriticalSection(&g_status.lock);
+    g_status.status.dwCurrentState = state;
+    LeaveCriticalSection(&g_status.lock);
+}
+
+BOOL ReportCurrentState(void)
+{
+    if (g_console.consoleMode)
+        return TRUE;
+    DWORD error;
+    // The state is read under the same hold that sends it: a report from the service
+    // thread in between would otherwise be answered with the state it replaced.
+    EnterCriticalSection(&g_status.lock);
+    const BOOL sent = SendLocked(g_status.status.dwCurrentState, 0, 0, &error);
+    LeaveCriticalSection(&g_status.lock);
+    return LogIfRefused(sent, error);
+}
+
+void LogErrorEvent(const char *message)
+{
+    if (g_console.consoleMode)
+        return;
+    // First: every later call may overwrite the thread's last error.
+    const DWORD error = GetLastError();
+    KeepLastErrorCode(error);
+    const HANDLE source = RegisterEventSourceA(NULL, kServiceName);
+    char text[kEventTextSize];
+    // Signed decimal, the form readers of these entries know: 0xC0000005 is -1073741819.
+    std::snprintf(text, sizeof text, "%s error: %d", kServiceName, static_cast<int>(error));
+    if (source == NULL)
+        return;
+    LPCSTR strings[2] = {text, message};
+    ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 0, NULL, 2, 0, strings, NULL);
+    DeregisterEventSource(source);
+}
+
+DWORD GetLastErrorCode(void)
+{
+    EnterCriticalSection(&g_status.lock);
+    const DWORD error = g_status.lastErrorCode;
+    LeaveCriticalSection(&g_status.lock);
+    return error;
+}

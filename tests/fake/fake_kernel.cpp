@@ -1,0 +1,272 @@
+// Recording fake of events, waits, locks, the process, its token and module, and file security.
+#include "fake_kernel.h"
+
+#include <sddl.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "fake_platform.h"
+
+FakeKernelState g_fakeKernel;
+
+namespace {
+
+std::recursive_mutex g_kernelMutex;
+
+std::mutex g_lockTableMutex;
+std::map<PSRWLOCK, std::mutex *> g_lockTable;
+
+HANDLE NewHandle(void)
+{
+    return reinterpret_cast<HANDLE>(g_fakeKernel.nextHandle++);
+}
+
+std::uintptr_t Key(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+std::mutex *LockFor(PSRWLOCK lock)
+{
+    std::lock_guard<std::mutex> guard(g_lockTableMutex);
+    std::mutex *&mutex = g_lockTable[lock];
+    if (!mutex)
+        mutex = new std::mutex;
+    return mutex;
+}
+
+}  // namespace
+
+void FakeKernelReset()
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    for (std::string *descriptor : g_fakeKernel.descriptors)
+        delete descriptor;
+    g_fakeKernel = FakeKernelState{};
+}
+
+int FakeOpenHandles()
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    return static_cast<int>(g_fakeKernel.events.size() + g_fakeKernel.otherHandles.size());
+}
+
+// ---- events and waits ----
+
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES eventAttributes, BOOL manualReset, BOOL initialState, LPCSTR name)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("CreateEventA %p %d %d %s", static_cast<void *>(eventAttributes), manualReset, initialState,
+               name ? name : "(null)");
+    if (g_fakeKernel.createEventFails) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    HANDLE event = NewHandle();
+    g_fakeKernel.events[Key(event)] = FakeKernelEvent{manualReset != 0, initialState != 0};
+    return event;
+}
+
+BOOL WINAPI SetEvent(HANDLE event)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("SetEvent %p", event);
+    auto found = g_fakeKernel.events.find(Key(event));
+    if (found == g_fakeKernel.events.end()) {
+        ++g_fakeKernel.deadHandleUses;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    found->second.signalled = true;
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE object)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("CloseHandle %p", object);
+    if (g_fakeKernel.events.erase(Key(object)) == 0 && g_fakeKernel.otherHandles.erase(Key(object)) == 0) {
+        ++g_fakeKernel.deadHandleUses;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    int number;
+    std::function<void(int)> onWait;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+        FakeRecord("WaitForSingleObject %p %u", handle, milliseconds);
+        number = ++g_fakeKernel.waits;
+        onWait = g_fakeKernel.onWait;
+    }
+    if (onWait)
+        onWait(number);
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    auto found = g_fakeKernel.events.find(Key(handle));
+    if (found == g_fakeKernel.events.end() || number > g_fakeKernel.maxWaits) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    if (!found->second.signalled)
+        return WAIT_TIMEOUT;
+    if (!found->second.manualReset)
+        found->second.signalled = false;
+    return WAIT_OBJECT_0;
+}
+
+// ---- slim reader/writer locks: real mutexes, so that races are real ----
+
+void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) { LockFor(lock)->lock(); }
+
+void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock) { LockFor(lock)->unlock(); }
+
+// ---- the process, its token and module ----
+
+DWORD WINAPI GetCurrentProcessId(void)
+{
+    FakeRecord("GetCurrentProcessId");
+    return g_fakeKernel.processId;
+}
+
+HANDLE WINAPI OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("OpenProcess 0x%x %d %u", desiredAccess, inheritHandle, processId);
+    if (g_fakeKernel.openProcessFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return NULL;
+    }
+    HANDLE process = NewHandle();
+    g_fakeKernel.otherHandles.insert(Key(process));
+    return process;
+}
+
+BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("SetPriorityClass %p 0x%x", process, priorityClass);
+    if (g_fakeKernel.setPriorityFails || g_fakeKernel.otherHandles.count(Key(process)) == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    g_fakeKernel.priorityClass = priorityClass;
+    return TRUE;
+}
+
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("OpenProcessToken %p 0x%x", process, desiredAccess);
+    if (g_fakeKernel.openTokenFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    *token = NewHandle();
+    g_fakeKernel.otherHandles.insert(Key(*token));
+    return TRUE;
+}
+
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
+{
+    FakeRecord("LookupPrivilegeValueA %s %s", systemName ? systemName : "(null)", name);
+    if (g_fakeKernel.lookupPrivilegeFails) {
+        SetLastError(ERROR_NO_SUCH_PRIVILEGE);
+        return FALSE;
+    }
+    *luid = g_fakeKernel.systemtimeLuid;
+    return TRUE;
+}
+
+// Fills the buffer as Windows does: a path that does not fit is cut to size - 1
+// characters and terminated, the result is the size, and the error is
+// ERROR_INSUFFICIENT_BUFFER.
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
+{
+    FakeRecord("GetModuleFileNameA %p %u", module, size);
+    if (g_fakeKernel.moduleFileNameError != 0) {
+        SetLastError(g_fakeKernel.moduleFileNameError);
+        return 0;
+    }
+    const std::string &path = g_fakeKernel.modulePath;
+    if (size == 0)
+        return 0;
+    if (path.size() >= size) {
+        std::memcpy(fileName, path.data(), size - 1);
+        fileName[size - 1] = '\0';
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(fileName, path.c_str(), path.size() + 1);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(path.size());
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL memory)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("LocalFree %s", memory ? "descriptor" : "(null)");
+    std::string *descriptor = static_cast<std::string *>(memory);
+    if (g_fakeKernel.descriptors.erase(descriptor))
+        delete descriptor;
+    return NULL;
+}
+
+// ---- file security ----
+
+BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR stringSecurityDescriptor,
+                                                                 DWORD stringSDRevision,
+                                                                 PSECURITY_DESCRIPTOR *securityDescriptor,
+                                                                 PULONG securityDescriptorSize)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("ConvertStringSecurityDescriptorToSecurityDescriptorA %s %u %p", stringSecurityDescriptor,
+               stringSDRevision, static_cast<void *>(securityDescriptorSize));
+    if (g_fakeKernel.convertDescriptorFails) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string *descriptor = new std::string(stringSecurityDescriptor);
+    g_fakeKernel.descriptors.insert(descriptor);
+    *securityDescriptor = descriptor;
+    return TRUE;
+}
+
+// A descriptor's DACL is present when its text has a "D:" part, and null when that part
+// grants nothing explicitly ("D:NO_ACCESS_CONTROL").
+BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR securityDescriptor, LPBOOL daclPresent, PACL *dacl,
+                                      LPBOOL daclDefaulted)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("GetSecurityDescriptorDacl");
+    std::string *descriptor = static_cast<std::string *>(securityDescriptor);
+    if (g_fakeKernel.daclQueryFails || g_fakeKernel.descriptors.count(descriptor) == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::size_t part = descriptor->find("D:");
+    *daclPresent = part != std::string::npos;
+    const bool isNull = part == std::string::npos || descriptor->compare(part, 20, "D:NO_ACCESS_CONTROL") == 0;
+    *dacl = isNull ? nullptr : reinterpret_cast<PACL>(&(*descriptor)[part]);
+    *daclDefaulted = FALSE;
+    return TRUE;
+}
+
+BOOL WINAPI SetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION securityInformation,
+                             PSECURITY_DESCRIPTOR securityDescriptor)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("SetFileSecurityA %s %u", fileName, securityInformation);
+    std::string *descriptor = static_cast<std::string *>(securityDescriptor);
+    if (g_fakeKernel.setFileSecurityError != 0) {
+        SetLastError(g_fakeKernel.setFileSecurityError);
+        return FALSE;
+    }
+    if (g_fakeKernel.descriptors.count(descriptor) == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    g_fakeKernel.appliedDescriptor = *descriptor;
+    return TRUE;
+}

@@ -1,0 +1,54 @@
+// Recording fake of events, waits, locks, the process, its token and module, and file
+// security. Handles are small numbers handed out in order from 0x100, so tests can name
+// them; every open handle is counted until it is closed.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+struct FakeKernelEvent {
+    bool manualReset;
+    bool signalled;
+};
+
+struct FakeKernelState {
+    std::uintptr_t nextHandle = 0x100;
+    std::map<std::uintptr_t, FakeKernelEvent> events;
+    std::set<std::uintptr_t> otherHandles;  // process and token handles
+    bool createEventFails = false;
+    int deadHandleUses = 0;  // SetEvent or CloseHandle on a handle that is not open
+
+    // Called at the start of every wait with its 1-based number, before the wait looks at
+    // the event: a test stops the worker from here as another thread would.
+    std::function<void(int)> onWait;
+    int waits = 0;
+    int maxWaits = 1000000;  // past this every wait fails, so a runaway loop ends
+
+    DWORD processId = 4242;
+    bool openProcessFails = false;
+    bool setPriorityFails = false;
+    DWORD priorityClass = 0;
+    bool openTokenFails = false;
+    bool lookupPrivilegeFails = false;
+    LUID systemtimeLuid{22, 0};
+
+    std::string modulePath = "C:\\Program Files\\Horavex\\RUZivEr2.exe";
+    DWORD moduleFileNameError = 0;  // non-zero: GetModuleFileNameA fails with it
+
+    bool convertDescriptorFails = false;
+    bool daclQueryFails = false;
+    DWORD setFileSecurityError = 0;
+    std::set<std::string *> descriptors;  // live descriptors: each holds its SDDL text
+    std::string appliedDescriptor;        // SDDL of the last descriptor SetFileSecurityA applied
+};
+
+extern FakeKernelState g_fakeKernel;
+
+void FakeKernelReset();
+
+// Handles still open: events, process and token.
+int FakeOpenHandles();

@@ -1,0 +1,32 @@
+// Stand-in <windows.h>: events, waits, locks, the process and its module, local memory.
+#pragma once
+
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define INFINITE 0xFFFFFFFF
+
+#define PROCESS_ALL_ACCESS 0x1F0FFF
+#define REALTIME_PRIORITY_CLASS 0x00000100
+#define MAX_PATH 260
+
+typedef struct _RTL_SRWLOCK {
+    PVOID Ptr;
+} SRWLOCK, *PSRWLOCK;
+#define SRWLOCK_INIT {0}
+
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES eventAttributes, BOOL manualReset, BOOL initialState,
+                           LPCSTR name);
+BOOL WINAPI SetEvent(HANDLE event);
+BOOL WINAPI CloseHandle(HANDLE object);
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+
+void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock);
+void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock);
+
+DWORD WINAPI GetCurrentProcessId(void);
+HANDLE WINAPI OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
+BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass);
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+
+HLOCAL WINAPI LocalFree(HLOCAL memory);

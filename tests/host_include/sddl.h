@@ -1,0 +1,11 @@
+// Stand-in <sddl.h>: security descriptors from their string form.
+#pragma once
+
+#include <windows.h>
+
+#define SDDL_REVISION_1 1
+
+BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR stringSecurityDescriptor,
+                                                                 DWORD stringSDRevision,
+                                                                 PSECURITY_DESCRIPTOR *securityDescriptor,
+                                                                 PULONG securityDescriptorSize);

@@ -1,0 +1,171 @@
+// The service entry and its control handler, with the worker on the fake platform.
+#include "service/service_entry.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "fake_kernel.h"
+#include "fake_platform.h"
+#include "fake_reader.h"
+#include "fake_service.h"
+#include "fake_service_control.h"
+#include "service/status_report.h"
+#include "test_support.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+const char kKey[] = "SYSTEM\\CurrentControlSet\\Services\\Vantrel";
+
+std::string Report(int state, int accepted, int exitCode, int checkpoint, int hintMs)
+{
+    return "SetServiceStatus 0x5e 16 " + std::to_string(state) + " " + std::to_string(accepted) + " " +
+           std::to_string(exitCode) + " 0 " + std::to_string(checkpoint) + " " + std::to_string(hintMs);
+}
+
+class ServiceEntryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetEverything();
+        FakeRegistryPut(kKey, "SvcInfo", REG_DWORD, {0x96, 0, 0, 0});
+        g_fakeReader.boards[0x300] = FakeBoardAnswer{1, 0x300};
+    }
+
+    void TearDown() override { EndEverything(); }
+
+    // The manager sends these controls, in order, just before the wait with this number.
+    void ControlAtWait(int number, std::vector<DWORD> controls)
+    {
+        g_fakeKernel.onWait = [number, controls](int wait) {
+            if (wait == number)
+                for (DWORD control : controls)
+                    g_fakeServiceControl.handler(control);
+        };
+    }
+
+    void RunService()
+    {
+        char name[] = "ZYN_NT_Horavex2";
+        char *argv[] = {name, NULL};
+        ServiceEntry(1, argv);
+    }
+
+    // The reports, and the calls that show when they came, in order.
+    std::vector<std::string> Timeline()
+    {
+        std::vector<std::string> kept;
+        for (const std::string &call : g_fake.calls)
+            for (const char *name : {"SetServiceStatus ", "WaitForSingleObject ", "SetEvent ", "Sleep "})
+                if (call.rfind(name, 0) == 0)
+                    kept.push_back(call);
+        return kept;
+    }
+};
+
+TEST_F(ServiceEntryTest, AStartAndAStopReportCheckpointsOneToSixThenStopped)
+{
+    ControlAtWait(3, {SERVICE_CONTROL_STOP});
+    RunService();
+    EXPECT_THAT(Timeline(),
+                ElementsAre(Report(2, 0, 0, 1, 3000), Report(2, 0, 0, 2, 3000), Report(2, 0, 0, 3, 3000),
+                            Report(2, 0, 0, 4, 3000), Report(2, 0, 0, 5, 3000), Report(4, 1, 0, 0, 0),
+                            "WaitForSingleObject 0x100 51", "WaitForSingleObject 0x100 51",
+                            "WaitForSingleObject 0x100 51", "SetEvent 0x100", Report(3, 1, 0, 6, 0), "Sleep 5000",
+                            Report(1, 1, 0, 0, 0)));
+    EXPECT_THAT(FakeCallsNamed("RegisterServiceCtrlHandlerA"), ElementsAre("RegisterServiceCtrlHandlerA ZYN_NT_Horavex2"));
+}
+
+TEST_F(ServiceEntryTest, ARegistrationFailureMakesNoReportAndRunsNoWorker)
+{
+    g_fakeServiceControl.registerHandlerError = ERROR_INVALID_NAME;
+    RunService();
+    EXPECT_THAT(CallsWithoutLocks(), ElementsAre("RegisterServiceCtrlHandlerA ZYN_NT_Horavex2"));
+}
+
+TEST_F(ServiceEntryTest, ARefusedFirstReportSkipsTheWorkerAndStopsWithItsError)
+{
+    g_fakeService.setStatusError = ERROR_INVALID_HANDLE;
+    RunService();
+    EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), ElementsAre(Report(2, 0, 0, 1, 3000), Report(1, 1, 6, 0, 0)));
+    EXPECT_THAT(FakeCallsNamed("CreateEventA"), IsEmpty());
+    EXPECT_THAT(FakeCallsNamed("RegCreateKeyExA"), IsEmpty());
+    ASSERT_FALSE(FakeEvents().empty());
+    EXPECT_THAT(FakeEvents()[0].strings, ElementsAre("ZYN_NT_Horavex2 error: 6", "SetServiceStatus"));
+}
+
+TEST_F(ServiceEntryTest, ARefusedReportDuringTheStartStopsWithThatError)
+{
+    auto reports = std::make_shared<int>(0);
+    g_fake.onCall = [reports](const std::string &call) {
+        if (call.rfind("SetServiceStatus", 0) == 0)
+            g_fakeService.setStatusError = ++*reports == 3 ? ERROR_NOT_ENOUGH_MEMORY : 0;
+    };
+    RunService();
+    EXPECT_EQ(FakeCallsNamed("SetServiceStatus").back(), Report(1, 1, 8, 0, 0));
+    EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
+}
+
+TEST_F(ServiceEntryTest, AWorkerThatFindsNoBoardStopsWithExitCodeZero)
+{
+    g_fakeReader.boards.clear();
+    RunService();
+    EXPECT_THAT(FakeCallsNamed("SetServiceStatus"),
+                ElementsAre(Report(2, 0, 0, 1, 3000), Report(2, 0, 0, 2, 3000), Report(2, 0, 0, 3, 7000),
+                            Report(1, 1, 0, 0, 0)));
+}
+
+TEST_F(ServiceEntryTest, AQueryWhileRunningReReportsRunningWithoutUsingANumber)
+{
+    g_fakeKernel.onWait = [](int wait) {
+        if (wait == 2)
+            g_fakeServiceControl.handler(SERVICE_CONTROL_INTERROGATE);
+        if (wait == 3)
+            g_fakeServiceControl.handler(SERVICE_CONTROL_STOP);
+    };
+    RunService();
+    const std::vector<std::string> reports = FakeCallsNamed("SetServiceStatus");
+    ASSERT_EQ(reports.size(), 9u);
+    EXPECT_EQ(reports[6], Report(4, 1, 0, 0, 0));
+    EXPECT_EQ(reports[7], Report(3, 1, 0, 6, 0));
+}
+
+TEST_F(ServiceEntryTest, ASecondStopWhileStopPendingSignalsAgainAndTakesTheNextNumber)
+{
+    ControlAtWait(2, {SERVICE_CONTROL_STOP, SERVICE_CONTROL_STOP});
+    RunService();
+    EXPECT_THAT(FakeCallsNamed("SetEvent"), ElementsAre("SetEvent 0x100", "SetEvent 0x100"));
+    const std::vector<std::string> reports = FakeCallsNamed("SetServiceStatus");
+    ASSERT_EQ(reports.size(), 9u);
+    EXPECT_EQ(reports[6], Report(3, 1, 0, 6, 0));
+    EXPECT_EQ(reports[7], Report(3, 1, 0, 7, 0));
+    EXPECT_EQ(reports[8], Report(1, 1, 0, 0, 0));
+}
+
+TEST_F(ServiceEntryTest, AnyOtherControlOnlyReportsTheCurrentState)
+{
+    g_fakeKernel.onWait = [](int wait) {
+        if (wait == 2)
+            g_fakeServiceControl.handler(0x80);  // a user-defined control
+        if (wait == 3)
+            g_fakeServiceControl.handler(SERVICE_CONTROL_STOP);
+    };
+    RunService();
+    const std::vector<std::string> reports = FakeCallsNamed("SetServiceStatus");
+    ASSERT_EQ(reports.size(), 9u);
+    EXPECT_EQ(reports[6], Report(4, 1, 0, 0, 0));
+    EXPECT_EQ(FakeCallsNamed("SetEvent").size(), 1u);
+}
+
+TEST_F(ServiceEntryTest, AStopAfterTheWorkerReturnedOnlyReports)
+{
+    g_fakeReader.boards.clear();
+    RunService();
+    g_fake.calls.clear();
+    g_fakeServiceControl.handler(SERVICE_CONTROL_STOP);
+    EXPECT_THAT(CallsWithoutLocks(), ElementsAre(Report(3, 1, 0, 4, 0)));
+}
+
+}  // namespace
