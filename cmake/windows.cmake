@@ -23,15 +23,8 @@ add_dependencies(zyn_nttc zyn_nttc_import)
 
 set(HORAVEX_WIN_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
 
-# Until the program's entry exists, a probe executable links the library and every
-# reader operation, so that the import table can be checked.
-if(EXISTS ${CMAKE_SOURCE_DIR}/service/main.cpp)
-  set(HORAVEX_PROGRAM RUZivEr2)
-  add_executable(RUZivEr2 ${CMAKE_SOURCE_DIR}/service/main.cpp)
-else()
-  set(HORAVEX_PROGRAM reader_binding_probe)
-  add_executable(reader_binding_probe ${CMAKE_SOURCE_DIR}/tests/windows/reader_binding_probe.cpp)
-endif()
+set(HORAVEX_PROGRAM RUZivEr2)
+add_executable(RUZivEr2 ${CMAKE_SOURCE_DIR}/service/main.cpp)
 target_link_libraries(${HORAVEX_PROGRAM} PRIVATE horavex zyn_nttc advapi32 user32)
 target_link_options(${HORAVEX_PROGRAM} PRIVATE ${HORAVEX_WIN_LINK_OPTIONS})
 

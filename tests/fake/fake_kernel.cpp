@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "fake_platform.h"
+#include "fake_service_manager.h"
 
 FakeKernelState g_fakeKernel;
 
@@ -179,6 +180,13 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid)
     return TRUE;
 }
 
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handlerRoutine, BOOL add)
+{
+    FakeRecord("SetConsoleCtrlHandler %d", add);
+    g_fakeKernel.consoleHandler = handlerRoutine;
+    return TRUE;
+}
+
 // Fills the buffer as Windows does: a path that does not fit is cut to size - 1
 // characters and terminated, the result is the size, and the error is
 // ERROR_INSUFFICIENT_BUFFER.
@@ -203,10 +211,12 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
     return static_cast<DWORD>(path.size());
 }
 
+// Local memory is either a security descriptor or an error text from FormatMessageA.
 HLOCAL WINAPI LocalFree(HLOCAL memory)
 {
     std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
-    FakeRecord("LocalFree %s", memory ? "descriptor" : "(null)");
+    const bool message = FakeFreeMessageText(memory);
+    FakeRecord("LocalFree %s", !memory ? "(null)" : message ? "message" : "descriptor");
     std::string *descriptor = static_cast<std::string *>(memory);
     if (g_fakeKernel.descriptors.erase(descriptor))
         delete descriptor;

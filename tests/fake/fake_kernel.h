@@ -36,6 +36,8 @@ struct FakeKernelState {
     bool lookupPrivilegeFails = false;
     LUID systemtimeLuid{22, 0};
 
+    PHANDLER_ROUTINE consoleHandler = NULL;  // the handler the program registered
+
     std::string modulePath = "C:\\Program Files\\Horavex\\RUZivEr2.exe";
     DWORD moduleFileNameError = 0;  // non-zero: GetModuleFileNameA fails with it
 

@@ -30,3 +30,12 @@ BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 HLOCAL WINAPI LocalFree(HLOCAL memory);
+
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+#define CTRL_LOGOFF_EVENT 5
+#define CTRL_SHUTDOWN_EVENT 6
+
+typedef BOOL(WINAPI *PHANDLER_ROUTINE)(DWORD controlType);
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handlerRoutine, BOOL add);

@@ -83,3 +83,4 @@ BOOL WINAPI MessageBeep(UINT type);
 #include "host_registry.h"
 #include "host_service.h"
 #include "host_service_control.h"
+#include "host_service_manager.h"

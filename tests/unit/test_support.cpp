@@ -10,7 +10,9 @@
 #include "fake_reader.h"
 #include "fake_service.h"
 #include "fake_service_control.h"
+#include "fake_service_manager.h"
 #include "service/console_output.h"
+#include "service/service_install.h"
 #include "service/status_report.h"
 #include "service/stop_request.h"
 
@@ -21,12 +23,14 @@ void ResetEverything()
     FakeKernelReset();
     FakeServiceReset();
     FakeServiceControlReset();
+    FakeServiceManagerReset();
     g_console = ConsoleState{0};
     g_settings = SettingsState{0, 150, 0};
     g_timeCheck = TimeCheckState{};
     g_board = BoardRecord{0, 0, 0};
     g_worker = WorkerState{};
     g_stopRequest = StopRequestState{NULL, SRWLOCK_INIT};
+    g_serviceInstall = ServiceInstallState{};
     InitStatusReporting();
     g_fake.calls.clear();
 }

@@ -1,0 +1,110 @@
+// The program's entry: choosing and running one of the four paths.
+#include "service/command_line.h"
+
+#include "engine/settings_word.h"
+#include "service/console_output.h"
+#include "service/console_run.h"
+#include "service/service_entry.h"
+#include "service/service_install.h"
+#include "service/service_names.h"
+#include "service/status_report.h"
+
+namespace {
+
+// Every command run pauses before it ends, so that its messages can be read in a console
+// window that closes with the program; the usage path pauses before the dispatcher.
+const DWORD kCommandPauseMs = 5000;
+const DWORD kDispatcherPauseMs = 10000;
+
+const char kProgramName[] = "RUZivEr2";
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Case is folded for ASCII letters only, so the comparison does not depend on the locale.
+int EqualsIgnoringCase(const char *text, const char *word)
+{
+    for (; *text && *word; ++text, ++word)
+        if (AsciiLower(*text) != AsciiLower(*word))
+            return 0;
+    return *text == '\0' && *word == '\0';
+}
+
+void PrintUsage(void)
+{
+    ConsolePrint(" Command Line Options: \n\n");
+    ConsolePrint("%s -load X nnn <enter>\n ", kProgramName);
+    ConsolePrint("            to load the ZYNntHoravex service\n");
+    ConsolePrint("             where X = S or L, and nnn = 50 to 250 (user Selectable Delay \n");
+    ConsolePrint("             with 150ms default slop.\n");
+    ConsolePrint("%s -unload <enter>\n", kProgramName);
+}
+
+// The dispatcher needs writable names; the table lives as long as the dispatcher runs.
+char g_dispatchName[] = "ZYN_NT_Horavex2";
+const SERVICE_TABLE_ENTRYA kDispatchTable[] = {{g_dispatchName, ServiceEntry}, {NULL, NULL}};
+
+int RunUsagePath(void)
+{
+    PrintUsage();
+    ConsolePrint("\nStartServiceCtrlDispatcher being called.\n");
+    ConsolePrint("This may take several seconds.  Please wait.\n");
+    Sleep(kDispatcherPauseMs);
+    if (StartServiceCtrlDispatcherA(kDispatchTable))
+        return 0;
+    LogErrorEvent("StartServiceCtrlDispatcher failed.");
+    return 1;
+}
+
+int RunLoadPath(int argc, char **argv)
+{
+    StoreSettingsWord(argc, argv);
+    InstallService();
+    Sleep(kCommandPauseMs);
+    return 0;
+}
+
+int RunUnloadPath(void)
+{
+    RemoveService();
+    Sleep(kCommandPauseMs);
+    return 0;
+}
+
+int RunDebugPath(void)
+{
+    g_console.consoleMode = 1;
+    RunInConsole();
+    Sleep(kCommandPauseMs);
+    return 0;
+}
+
+}  // namespace
+
+ProgramPath ChooseProgramPath(int argc, char **argv)
+{
+    if (argc <= 1 || (argv[1][0] != '-' && argv[1][0] != '/'))
+        return PROGRAM_PATH_USAGE;
+    const char *option = argv[1] + 1;
+    if (EqualsIgnoringCase(option, "load"))
+        return PROGRAM_PATH_LOAD;
+    if (EqualsIgnoringCase(option, "unload"))
+        return PROGRAM_PATH_UNLOAD;
+    if (EqualsIgnoringCase(option, "debug"))
+        return PROGRAM_PATH_DEBUG;
+    return PROGRAM_PATH_USAGE;
+}
+
+int RunProgram(int argc, char **argv)
+{
+    InitStatusReporting();
+    switch (ChooseProgramPath(argc, argv)) {
+    case PROGRAM_PATH_LOAD:
+        return RunLoadPath(argc, argv);
+    case PROGRAM_PATH_UNLOAD:
+        return RunUnloadPath();
+    case PROGRAM_PATH_DEBUG:
+        return RunDebugPath();
+    default:
+        return RunUsagePath();
+    }
+}

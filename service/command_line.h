@@ -1,0 +1,25 @@
+// The program's entry: one executable is the service and its own administration tool.
+//
+//   RUZivEr2 -load X nnn   store the settings word and install the service
+//   RUZivEr2 -unload       stop and remove the service
+//   RUZivEr2 -debug        run the worker in the console, with its trace
+//   anything else          print the usage text and hand the process to the dispatcher;
+//                          this is how the service itself starts, registered without
+//                          arguments
+// Options start with '-' or '/' and are compared without regard to case.
+#pragma once
+
+#include <windows.h>
+
+enum ProgramPath {
+    PROGRAM_PATH_USAGE,
+    PROGRAM_PATH_LOAD,
+    PROGRAM_PATH_UNLOAD,
+    PROGRAM_PATH_DEBUG
+};
+
+ProgramPath ChooseProgramPath(int argc, char **argv);
+
+// Runs the path the arguments choose and returns the process's exit status: 0 for the
+// load, unload and debug paths whatever they reported.
+int RunProgram(int argc, char **argv);

@@ -1,0 +1,38 @@
+// Stand-in <windows.h>: the Service Control Manager's operations that install, stop and
+// remove a service, and the system's texts for error codes.
+#pragma once
+
+#include <cstdarg>
+
+typedef const void *LPCVOID;
+typedef struct SC_HANDLE__ *SC_HANDLE;
+
+#define SC_MANAGER_ALL_ACCESS 0xF003F
+#define SERVICE_ALL_ACCESS 0xF01FF
+#define SERVICE_AUTO_START 0x00000002
+#define SERVICE_ERROR_NORMAL 0x00000001
+
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_SERVICE_DOES_NOT_EXIST 1060L
+#define ERROR_SERVICE_NOT_ACTIVE 1062L
+#define ERROR_SERVICE_MARKED_FOR_DELETE 1072L
+#define ERROR_SERVICE_EXISTS 1073L
+
+SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD desiredAccess);
+SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayName, DWORD desiredAccess,
+                                DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR binaryPathName,
+                                LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies, LPCSTR serviceStartName,
+                                LPCSTR password);
+SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAccess);
+BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS serviceStatus);
+BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS serviceStatus);
+BOOL WINAPI DeleteService(SC_HANDLE service);
+BOOL WINAPI CloseServiceHandle(SC_HANDLE object);
+
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
+
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                            DWORD size, va_list *arguments);

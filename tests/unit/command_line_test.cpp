@@ -1,0 +1,290 @@
+// The program's entry: path choice, the usage path and dispatcher, the command runs,
+// and the console's debug run with its control handler.
+#include "service/command_line.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fake_kernel.h"
+#include "fake_platform.h"
+#include "fake_reader.h"
+#include "fake_service.h"
+#include "fake_service_control.h"
+#include "service/console_output.h"
+#include "service/console_run.h"
+#include "service/stop_request.h"
+#include "engine/clock_worker.h"
+#include "test_support.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+const char kKey[] = "SYSTEM\\CurrentControlSet\\Services\\Vantrel";
+
+const char kUsage[] =
+    " Command Line Options: \n\n"
+    "RUZivEr2 -load X nnn <enter>\n "
+    "            to load the ZYNntHoravex service\n"
+    "             where X = S or L, and nnn = 50 to 250 (user Selectable Delay \n"
+    "             with 150ms default slop.\n"
+    "RUZivEr2 -unload <enter>\n"
+    "\nStartServiceCtrlDispatcher being called.\n"
+    "This may take several seconds.  Please wait.\n";
+
+// An argument vector that owns its strings.
+struct Arguments {
+    std::vector<std::string> texts;
+    std::vector<char *> pointers;
+
+    explicit Arguments(std::vector<std::string> args) : texts(std::move(args))
+    {
+        texts.insert(texts.begin(), "RUZivEr2.exe");
+        for (std::string &text : texts)
+            pointers.push_back(&text[0]);
+        pointers.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(texts.size()); }
+    char **argv() { return pointers.data(); }
+};
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetEverything();
+        g_fakeReader.boards[0x300] = FakeBoardAnswer{1, 0x300};
+    }
+    void TearDown() override { EndEverything(); }
+
+    int Run(std::vector<std::string> args)
+    {
+        Arguments arguments(std::move(args));
+        return RunProgram(arguments.argc(), arguments.argv());
+    }
+
+    DWORD StoredWord()
+    {
+        const FakeRegistryValue *value = FakeRegistryGet(kKey, "SvcInfo");
+        if (!value || value->data.size() != 4)
+            return 0xDEADBEEF;
+        DWORD word;
+        std::memcpy(&word, value->data.data(), 4);
+        return word;
+    }
+};
+
+// ---- choosing the path ----
+
+struct PathCase {
+    const char *name;
+    std::vector<std::string> args;
+    ProgramPath path;
+};
+
+void PrintTo(const PathCase &c, std::ostream *os) { *os << c.name; }
+
+class PathTable : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(PathTable, ChoosesThePathFromTheFirstArgument)
+{
+    Arguments arguments(GetParam().args);
+    EXPECT_EQ(ChooseProgramPath(arguments.argc(), arguments.argv()), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, PathTable,
+    ::testing::Values(PathCase{"DashLoad", {"-load"}, PROGRAM_PATH_LOAD},
+                      PathCase{"SlashUpperLoad", {"/LOAD"}, PROGRAM_PATH_LOAD},
+                      PathCase{"MixedCaseLoad", {"-Load"}, PROGRAM_PATH_LOAD},
+                      PathCase{"LoadWithArguments", {"-load", "S", "100"}, PROGRAM_PATH_LOAD},
+                      PathCase{"LoadWithTrailingLetter", {"-loadx"}, PROGRAM_PATH_USAGE},
+                      PathCase{"DoubleDashLoad", {"--load"}, PROGRAM_PATH_USAGE},
+                      PathCase{"BareLoad", {"load"}, PROGRAM_PATH_USAGE},
+                      PathCase{"NoArgument", {}, PROGRAM_PATH_USAGE},
+                      PathCase{"UnloadWithExtra", {"-unload", "x"}, PROGRAM_PATH_UNLOAD},
+                      PathCase{"SlashUnload", {"/UnLoad"}, PROGRAM_PATH_UNLOAD},
+                      PathCase{"ShortUnload", {"-unloa"}, PROGRAM_PATH_USAGE},
+                      PathCase{"DashDebug", {"-debug"}, PROGRAM_PATH_DEBUG},
+                      PathCase{"SlashUpperDebug", {"/DEBUG", "ignored"}, PROGRAM_PATH_DEBUG},
+                      PathCase{"DashAlone", {"-"}, PROGRAM_PATH_USAGE},
+                      PathCase{"EmptyArgument", {""}, PROGRAM_PATH_USAGE},
+                      PathCase{"NonAsciiLetter", {"-l\xc3\xb6" "ad"}, PROGRAM_PATH_USAGE},
+                      PathCase{"LatinCapitalNotFolded", {"-LOAD\xc3\x89"}, PROGRAM_PATH_USAGE},
+                      PathCase{"Help", {"-help"}, PROGRAM_PATH_USAGE}),
+    [](const ::testing::TestParamInfo<PathCase> &info) { return info.param.name; });
+
+// ---- the usage path ----
+
+TEST_F(CommandLineTest, NoArgumentPrintsTheUsageAndLogsTheDispatcherFailure)
+{
+    ::testing::internal::CaptureStdout();
+    const int status = Run({});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), kUsage);
+    EXPECT_EQ(status, 1);
+    EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 10000"));
+    EXPECT_THAT(FakeCallsNamed("StartServiceCtrlDispatcherA"),
+                ElementsAre("StartServiceCtrlDispatcherA ZYN_NT_Horavex2"));
+    ASSERT_EQ(FakeEvents().size(), 1u);
+    EXPECT_EQ(FakeEvents()[0].type, EVENTLOG_ERROR_TYPE);
+    EXPECT_THAT(FakeEvents()[0].strings,
+                ElementsAre("ZYN_NT_Horavex2 error: 1063", "StartServiceCtrlDispatcher failed."));
+    EXPECT_THAT(FakeCallsNamed("RegCreateKeyExA"), IsEmpty());
+}
+
+TEST_F(CommandLineTest, AnUnrecognisedOptionTakesTheUsagePathToo)
+{
+    ::testing::internal::CaptureStdout();
+    Run({"-loadx", "S", "100"});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), kUsage);
+    EXPECT_EQ(FakeEvents().size(), 1u);
+    EXPECT_EQ(FakeRegistryGet(kKey, "SvcInfo"), nullptr);
+}
+
+TEST_F(CommandLineTest, UnderTheManagerTheDispatcherRunsTheServiceAfterThePause)
+{
+    g_fakeServiceControl.dispatcherError = 0;
+    g_fakeKernel.onWait = [](int wait) {
+        if (wait == 2)
+            g_fakeServiceControl.handler(SERVICE_CONTROL_STOP);
+    };
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Run({}), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 10000", "Sleep 5000"));
+    EXPECT_EQ(FakeCallsNamed("SetServiceStatus").back(), "SetServiceStatus 0x5e 16 1 1 0 0 0 0");
+    EXPECT_TRUE(FakeEvents().empty());
+}
+
+// ---- the command runs ----
+
+struct LoadCase {
+    const char *name;
+    std::vector<std::string> args;
+    DWORD word;
+};
+
+void PrintTo(const LoadCase &c, std::ostream *os) { *os << c.name; }
+
+class LoadPathTable : public CommandLineTest, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoadPathTable, StoresTheWordThenInstallsAndPauses)
+{
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Run(GetParam().args), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(StoredWord(), GetParam().word);
+    const std::vector<std::string> calls = CallsWithoutLocks();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "Sleep 5000");
+    EXPECT_EQ(FakeCallsNamed("OpenSCManagerA").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, LoadPathTable,
+    ::testing::Values(LoadCase{"Alone", {"-load"}, 0x00000096}, LoadCase{"UpperS", {"-load", "S"}, 0xFFFF0096},
+                      LoadCase{"LowerS", {"-load", "s"}, 0x00000096},
+                      LoadCase{"Local100", {"-load", "L", "100"}, 0x00000064},
+                      LoadCase{"LowerS100", {"/LOAD", "s", "100"}, 0x00000064},
+                      LoadCase{"Utc300", {"-Load", "S", "300"}, 0xFFFF00FA},
+                      LoadCase{"Utc10", {"-load", "S", "10"}, 0xFFFF0032},
+                      LoadCase{"Local7", {"-load", "L", "7"}, 0x00000032},
+                      LoadCase{"Local1000", {"-load", "L", "1000"}, 0x000000FA},
+                      LoadCase{"NotANumber", {"-load", "L", "abc"}, 0x00000032},
+                      LoadCase{"Negative", {"-load", "L", "-100"}, 0x00000032},
+                      LoadCase{"SpaceThen75", {"-load", "L", " 75"}, 0x0000004B},
+                      LoadCase{"FourthArgumentIgnored", {"-load", "S", "120", "99"}, 0xFFFF0078}),
+    [](const ::testing::TestParamInfo<LoadCase> &info) { return info.param.name; });
+
+TEST_F(CommandLineTest, LoadWithoutKeyAccessStillInstalls)
+{
+    g_fake.createKeyError = ERROR_ACCESS_DENIED;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Run({"-load", "S", "100"}), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(FakeRegistryGet(kKey, "SvcInfo"), nullptr);
+    EXPECT_EQ(FakeCallsNamed("OpenSCManagerA").size(), 1u);
+}
+
+TEST_F(CommandLineTest, UnloadIgnoresFurtherArgumentsRemovesAndPauses)
+{
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Run({"-unload", "x"}), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(FakeCallsNamed("OpenSCManagerA").size(), 1u);
+    EXPECT_EQ(CallsWithoutLocks().back(), "Sleep 5000");
+    EXPECT_EQ(FakeRegistryGet(kKey, "SvcInfo"), nullptr);
+}
+
+// ---- the debug run ----
+
+TEST_F(CommandLineTest, DebugRunsTheWorkerInTheConsoleUntilCtrlC)
+{
+    FakeRegistryPut(kKey, "SvcInfo", REG_DWORD, {0x64, 0, 0, 0});
+    g_fakeKernel.onWait = [](int wait) {
+        if (wait == 2) {
+            EXPECT_TRUE(g_fakeKernel.consoleHandler(CTRL_C_EVENT));
+        }
+    };
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Run({"-debug"}), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Debugging ZYN NT Horavex Service2.\n"
+              "64h\n"
+              " Found TAV \n"
+              " 0  0  1  1  149  768 \n"
+              " CurrentProcessId  \n"
+              " Initialize DACL  \n"
+              " Set DACL  \n"
+              " Get Command Line  \n"
+              " Open Process Token  \n"
+              " Initialize Token Privileges  \n"
+              "Stopping ZYN NT Horavex Service2.\n");
+    EXPECT_EQ(g_console.consoleMode, 1);
+    EXPECT_THAT(FakeCallsNamed("SetConsoleCtrlHandler"), ElementsAre("SetConsoleCtrlHandler 1"));
+    EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 5000", "Sleep 5000"));
+    EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
+    EXPECT_EQ(g_worker.tickCount, 1u);
+}
+
+struct ControlCase {
+    const char *name;
+    DWORD type;
+    bool handled;
+};
+
+void PrintTo(const ControlCase &c, std::ostream *os) { *os << c.name; }
+
+class ControlTable : public CommandLineTest, public ::testing::WithParamInterface<ControlCase> {};
+
+TEST_P(ControlTable, HandlesOnlyCtrlCAndCtrlBreak)
+{
+    ASSERT_TRUE(CreateStopEvent());
+    g_fake.calls.clear();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(ConsoleControl(GetParam().type), GetParam().handled ? TRUE : FALSE);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), GetParam().handled ? "Stopping ZYN NT Horavex Service2.\n" : "");
+    EXPECT_EQ(FakeCallsNamed("SetEvent").size(), GetParam().handled ? 1u : 0u);
+    CloseStopEvent();
+}
+
+INSTANTIATE_TEST_SUITE_P(ConsoleEvents, ControlTable,
+                         ::testing::Values(ControlCase{"CtrlC", CTRL_C_EVENT, true},
+                                           ControlCase{"CtrlBreak", CTRL_BREAK_EVENT, true},
+                                           ControlCase{"Close", CTRL_CLOSE_EVENT, false},
+                                           ControlCase{"Logoff", CTRL_LOGOFF_EVENT, false},
+                                           ControlCase{"Shutdown", CTRL_SHUTDOWN_EVENT, false}),
+                         [](const ::testing::TestParamInfo<ControlCase> &info) { return info.param.name; });
+
+TEST_F(CommandLineTest, CtrlCBeforeTheStopEventExistsOnlyPrints)
+{
+    ::testing::internal::CaptureStdout();
+    EXPECT_TRUE(ConsoleControl(CTRL_C_EVENT));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Stopping ZYN NT Horavex Service2.\n");
+    EXPECT_THAT(FakeCallsNamed("SetEvent"), IsEmpty());
+}
+
+}  // namespace
