@@ -34,3 +34,6 @@ add_test(NAME reader_imports_by_ordinal
     -DPROGRAM=$<TARGET_FILE:${HORAVEX_PROGRAM}>
     -P ${CMAKE_SOURCE_DIR}/tests/windows/check_reader_imports.cmake)
 set_tests_properties(reader_imports_by_ordinal PROPERTIES LABELS "windows")
+
+# Benchmark floors: programs that only wait, to compare the running cost against.
+include(${CMAKE_SOURCE_DIR}/tests/bench/windows.cmake)

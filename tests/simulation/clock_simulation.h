@@ -1,0 +1,75 @@
+// The clock simulation: the real CheckTime polled every 51 ms (plus jitter, plus the time
+// its own calls take) against a virtual board and a drifting virtual computer clock, over
+// hours of virtual time in seconds of real time.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "sim_platform.h"
+
+struct SimScenario {
+    LONG slopMs;              // the settings word's slop
+    int driftPpm;             // the computer clock's rate error; positive: it runs fast
+    int initialOffsetMs;      // the computer clock minus the board at the start
+    std::int64_t startMsOfDay;  // the board's time of day at the start, on the epoch's date
+    std::int64_t durationS;   // virtual time simulated
+    std::uint32_t seed;       // of the polling jitter (SplitMix64, as the stand-in's faults)
+    int pollMs;               // the polling wait's time-out
+    int jitterMaxUs;          // each wait ends up to this much later, uniformly
+    // 0: a wait ends when its time-out has run. Otherwise the system timer ticks every so
+    // many us (15625 by default on Windows) and a wait ends at the first tick once its time-out
+    // has run, 62.5 ms after it began with a 51 ms time-out. The timer runs on the
+    // computer's oscillator: at the computer clock's rate, whatever the clock is set to.
+    int timerTickUs;
+    int frameRate;            // of the board's time code
+    SimCallCosts costs;       // the time CheckTime's calls take
+    int sampleEveryS;         // keep the offset every so many seconds, for plots; 0: never
+};
+
+// 24 h from 2026-03-01 12:00:00.137 on the board (so midnight falls half-way), the computer
+// 400 ms ahead, 51 ms polls ending 0 to 2 ms late (a fine system timer), 25 frames a second,
+// and these call durations: a board read 20 us, a clock read 1 us, a clock set 50 us, a
+// privilege change 10 us.
+SimScenario SimDefaultScenario(LONG slopMs, int driftPpm);
+
+struct SimCorrection {
+    double atS;             // virtual time since the start
+    double offsetBeforeMs;  // the computer clock minus the board just before the set
+    double offsetAfterMs;   // and just after it
+    double readToSetMs;     // from the read of the word that fired the comparison to the set
+};
+
+// One comparison: the difference CheckTime measured, as the simulation works it out from
+// what it handed out (the clock's reading less the board's second read plus 50 ms, on one
+// time line, so across midnight too), and whether the clock was set.
+struct SimComparison {
+    double atS;
+    double measuredMs;
+    bool corrected;
+};
+
+struct SimSample {
+    double atS;
+    double offsetMs;
+};
+
+struct SimResult {
+    std::uint64_t ticks;
+    std::uint64_t comparisons;
+    double firstComparisonS;             // -1: none
+    double longestComparisonGapS;        // between two comparisons in a row
+    double longestReadToClockReadMs;     // from the read of the word to the clock read
+    std::vector<SimCorrection> corrections;
+    std::vector<SimComparison> compared;
+    // The offset at every tick from the first correction on, and just before every later
+    // correction (ms).
+    double largestOffsetMs;
+    double smallestOffsetMs;
+    double meanOffsetMs;
+    std::vector<SimSample> samples;  // every sampleEveryS, and just before and after each set
+};
+
+SimResult RunSimulation(const SimScenario &scenario);

@@ -1,0 +1,202 @@
+// Runs the clock simulation for slops 50, 150 and 250 ms and computer clocks that drift 0,
+// +20, +100 and -100 ppm, first with a fine system timer (51 ms polls ending 0 to 2 ms late),
+// then with Windows' default 15.625 ms timer tick (polls 62.5 ms apart), and writes the
+// figures as Markdown tables and the offset against time as a data file for gnuplot
+// (tests/simulation/make_accuracy_docs.sh draws it).
+//
+//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--data FILE]
+//
+// Each case of the fine timer runs with the seeds 1 to N (default 1) of the jitter, seed k
+// starting the day (12:00:00) at millisecond 137 + 397 (k - 1), modulo 1000, so that the
+// first comparisons fall at different places; the figures are over all of them. The data
+// file holds seed 1 only. Without --table the
+// tables go to standard output; without --data no data file is made.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "clock_simulation.h"
+
+namespace {
+
+const LONG kSlopsMs[] = {50, 150, 250};
+const int kDriftsPpm[] = {0, 20, 100, -100};
+const int kSampleEveryS = 30;
+const int kDefaultTimerTickUs = 15625;
+
+struct Options {
+    double hours = 24;
+    int seeds = 1;
+    const char *tablePath = nullptr;
+    const char *dataPath = nullptr;
+};
+
+int ParseOptions(int argc, char **argv, Options *options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--hours") == 0 && hasValue)
+            options->hours = std::atof(argv[++i]);
+        else if (std::strcmp(argv[i], "--seeds") == 0 && hasValue)
+            options->seeds = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--table") == 0 && hasValue)
+            options->tablePath = argv[++i];
+        else if (std::strcmp(argv[i], "--data") == 0 && hasValue)
+            options->dataPath = argv[++i];
+        else
+            return 0;
+    }
+    return options->hours > 0 && options->seeds > 0;
+}
+
+// The figures of one case, over one or more seeds.
+struct CaseFigures {
+    LONG slopMs;
+    int driftPpm;
+    double firstCorrectionSumS = 0;
+    double firstCorrectionMaxS = 0;
+    double correctionsPerDaySum = 0;
+    double afterSumMs = 0;
+    double afterMaxMs = 0;
+    std::size_t corrections = 0;
+    double largestMs = 0;  // the largest offset either way, with its sign
+    double meanOffsetSumMs = 0;
+    double longestGapS = 0;
+    int runs = 0;
+    int runsWithoutCorrection = 0;
+
+    void Add(const SimResult &r, double durationS)
+    {
+        ++runs;
+        longestGapS = std::max(longestGapS, r.longestComparisonGapS);
+        if (r.corrections.empty()) {
+            ++runsWithoutCorrection;
+            return;
+        }
+        const double firstS = r.corrections.front().atS;
+        firstCorrectionSumS += firstS;
+        firstCorrectionMaxS = std::max(firstCorrectionMaxS, firstS);
+        correctionsPerDaySum += (r.corrections.size() - 1) * 86400.0 / (durationS - firstS);
+        for (const SimCorrection &c : r.corrections) {
+            afterSumMs += c.offsetAfterMs;
+            afterMaxMs = std::max(afterMaxMs, c.offsetAfterMs);
+        }
+        corrections += r.corrections.size();
+        for (double offsetMs : {r.largestOffsetMs, r.smallestOffsetMs})
+            if (std::fabs(offsetMs) > std::fabs(largestMs))
+                largestMs = offsetMs;
+        meanOffsetSumMs += r.meanOffsetMs;
+    }
+};
+
+void WriteTable(std::FILE *out, const std::vector<CaseFigures> &cases, bool withGap)
+{
+    std::fprintf(out, "| slop (ms) | drift (ppm) | first correction, mean / max (s) "
+                      "| corrections per day after the first | offset after a correction, mean / max (ms) "
+                      "| largest offset between corrections (ms) | mean offset (ms) |%s\n",
+                 withGap ? " longest time without a comparison (s) |" : "");
+    std::fprintf(out, "|---:|---:|---:|---:|---:|---:|---:|%s\n", withGap ? "---:|" : "");
+    for (const CaseFigures &c : cases) {
+        const int corrected = c.runs - c.runsWithoutCorrection;
+        std::fprintf(out, "| %ld | %+d | ", static_cast<long>(c.slopMs), c.driftPpm);
+        if (corrected == 0) {
+            std::fprintf(out, "never | | | | |");
+        } else {
+            std::fprintf(out, "%.2f / %.2f | %.1f | %.1f / %.1f | %+.1f | %+.1f |", c.firstCorrectionSumS / corrected,
+                         c.firstCorrectionMaxS, c.correctionsPerDaySum / corrected, c.afterSumMs / c.corrections,
+                         c.afterMaxMs, c.largestMs, c.meanOffsetSumMs / corrected);
+        }
+        if (withGap)
+            std::fprintf(out, " %.1f |", c.longestGapS);
+        std::fprintf(out, "\n");
+    }
+}
+
+// One gnuplot data block per case (select with `index N`), in the order of the first table.
+void WriteData(std::FILE *out, const std::vector<SimScenario> &scenarios, const std::vector<SimResult> &results)
+{
+    std::fprintf(out, "# The computer clock's offset from the board (ms) against virtual time (h), one block\n"
+                      "# per case; every %d s and just before and after each correction.\n",
+                 kSampleEveryS);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        std::fprintf(out, "%s# index %zu: slop %ld ms, drift %+d ppm\n", i ? "\n\n" : "", i,
+                     static_cast<long>(scenarios[i].slopMs), scenarios[i].driftPpm);
+        for (const SimSample &sample : results[i].samples)
+            std::fprintf(out, "%.6f %.3f\n", sample.atS / 3600, sample.offsetMs);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: clock_simulation [--hours H] [--seeds N] [--table FILE] [--data FILE]\n");
+        return 2;
+    }
+    const std::int64_t durationS = static_cast<std::int64_t>(options.hours * 3600);
+    std::vector<CaseFigures> fine;
+    std::vector<CaseFigures> coarse;
+    std::vector<SimScenario> plotted;
+    std::vector<SimResult> plottedResults;
+    for (LONG slopMs : kSlopsMs) {
+        for (int driftPpm : kDriftsPpm) {
+            CaseFigures figures;
+            figures.slopMs = slopMs;
+            figures.driftPpm = driftPpm;
+            for (int seed = 1; seed <= options.seeds; ++seed) {
+                SimScenario scenario = SimDefaultScenario(slopMs, driftPpm);
+                scenario.durationS = durationS;
+                scenario.seed = static_cast<std::uint32_t>(seed);
+                scenario.startMsOfDay = 12 * 3600 * 1000 + (137 + 397 * (seed - 1)) % 1000;
+                scenario.sampleEveryS = seed == 1 && options.dataPath ? kSampleEveryS : 0;
+                SimResult result = RunSimulation(scenario);
+                figures.Add(result, static_cast<double>(durationS));
+                if (seed == 1) {
+                    plotted.push_back(scenario);
+                    plottedResults.push_back(result);
+                }
+            }
+            fine.push_back(figures);
+
+            // The default timer leaves no jitter to speak of: one run is the case.
+            SimScenario scenario = SimDefaultScenario(slopMs, driftPpm);
+            scenario.durationS = durationS;
+            scenario.timerTickUs = kDefaultTimerTickUs;
+            scenario.jitterMaxUs = 0;
+            CaseFigures timer;
+            timer.slopMs = slopMs;
+            timer.driftPpm = driftPpm;
+            timer.Add(RunSimulation(scenario), static_cast<double>(durationS));
+            coarse.push_back(timer);
+        }
+    }
+
+    std::FILE *table = options.tablePath ? std::fopen(options.tablePath, "w") : stdout;
+    if (!table) {
+        std::perror(options.tablePath);
+        return 1;
+    }
+    std::fprintf(table,
+                 "With a fine system timer: polls 51 to 53 ms apart (%d seed%s of the jitter and start per case).\n\n",
+                 options.seeds, options.seeds == 1 ? "" : "s");
+    WriteTable(table, fine, false);
+    std::fprintf(table, "\nWith the default 15.625 ms system timer: polls 62.5 ms apart, 16 to a second.\n\n");
+    WriteTable(table, coarse, true);
+    if (table != stdout)
+        std::fclose(table);
+    if (options.dataPath) {
+        std::FILE *data = std::fopen(options.dataPath, "w");
+        if (!data) {
+            std::perror(options.dataPath);
+            return 1;
+        }
+        WriteData(data, plotted, plottedResults);
+        std::fclose(data);
+    }
+    return 0;
+}

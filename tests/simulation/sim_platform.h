@@ -1,0 +1,69 @@
+// The clock simulation's platform: a virtual board and a virtual computer clock, both on one
+// virtual time line, behind the reader library's NttcReadTime and the Win32 calls that
+// CheckTime makes. Time only moves when the simulation moves it: by the polling wait, and by
+// the modelled duration of each call that CheckTime makes.
+//
+// The board is the reference: its time code follows the virtual time exactly, frame by frame
+// as the stand-in library builds it (reader/standin/standin_words.h). The computer clock
+// runs from where it was last set at a rate off by a set drift. SetLocalTime really moves it;
+// the clock privilege is always held.
+//
+// Only CheckTime's module is linked from the product, with the console output it traces
+// through. The worker and the settings word, whose records CheckTime reads, are not: their
+// records are defined in sim_platform.cpp and filled by the simulation as the worker's
+// start-up would.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+const std::int64_t SIM_NS_PER_MS = 1000000;
+const std::int64_t SIM_NS_PER_S = 1000000000;
+
+// Virtual time counts ns from 2026-03-01 00:00 on the board's clock (ns from 1601 would not
+// fit in 64 bits). The computer clock counts from the same moment of its own calendar.
+const int SIM_EPOCH_YEAR = 2026;
+const int SIM_EPOCH_MONTH = 3;
+const int SIM_EPOCH_DAY = 1;
+
+// How long each call takes, in ns of virtual time.
+struct SimCallCosts {
+    std::int64_t readNs;       // NttcReadTime: the board read through the maker's library
+    std::int64_t clockReadNs;  // GetLocalTime, GetSystemTime
+    std::int64_t clockSetNs;   // SetLocalTime, SetSystemTime
+    std::int64_t privilegeNs;  // AdjustTokenPrivileges
+};
+
+struct SimPlatformState {
+    // Virtual time: ns since the epoch on the board's clock, which is the reference.
+    std::int64_t nowNs;
+    int frameRate;  // of the board's time code: 25 or 30
+    SimCallCosts costs;
+
+    // The computer clock reads computerAtSetNs + elapsed * (1 + driftPpb / 10^9), where
+    // elapsed = nowNs - setAtNs.
+    std::int64_t computerAtSetNs;
+    std::int64_t setAtNs;
+    std::int64_t driftPpb;
+
+    DWORD lastError;
+
+    // What the latest calls did, for the simulation's records.
+    std::int64_t lastReadNs;        // virtual time of the latest NttcReadTime
+    std::int64_t lastClockReadNs;   // virtual time of the latest computer clock read
+    std::int64_t lastShownMs;       // what it showed, in whole ms since the epoch
+    std::uint64_t clockReads;       // one per comparison
+    std::uint64_t clockSets;        // successful sets
+    std::int64_t offsetBeforeSetNs;  // computer minus board just before and after the latest set
+    std::int64_t offsetAfterSetNs;
+    std::int64_t lastSetNs;          // virtual time of the latest set
+};
+
+extern SimPlatformState g_sim;
+
+// The computer clock now, in ns since the epoch.
+std::int64_t SimComputerNs(void);
+
+// The computer clock's offset from the board now, in ns (positive: the computer is ahead).
+std::int64_t SimOffsetNs(void);
