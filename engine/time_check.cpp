@@ -13,6 +13,9 @@ namespace {
 const LONG kMsPerDay = 86400000;
 const LONG kMsPerHalfDay = kMsPerDay / 2;
 const ULONGLONG kFileTimeUnitsPerDay = 864000000000ULL;  // 100 ns units
+// The last year a SYSTEMTIME may hold: a FILETIME of the day after 30827-12-31 still
+// converts, to a date that no clock can be set to.
+const WORD kLastClockYear = 30827;
 
 // The board's time code names the second; it is taken as 50 ms past it when comparing
 // and as 80 ms past it when setting, for the time the set itself takes.
@@ -116,7 +119,8 @@ LONG OffsetFromBoardMs(const BoardTime &board, const SYSTEMTIME &now, int *board
 }
 
 // Moves the date of *time by whole days, through FILETIME so that month, year and leap
-// day boundaries come out right. The time of day is left as it is.
+// day boundaries come out right. The time of day is left as it is. Returns 0, with *time
+// as it was, when the date would leave the clock's range, 1601-01-01 to 30827-12-31.
 int ShiftDate(SYSTEMTIME *time, int days)
 {
     FILETIME fileTime;
@@ -129,7 +133,7 @@ int ShiftDate(SYSTEMTIME *time, int days)
     fileTime.dwLowDateTime = units.LowPart;
     fileTime.dwHighDateTime = units.HighPart;
     SYSTEMTIME shifted;
-    if (!FileTimeToSystemTime(&fileTime, &shifted))
+    if (!FileTimeToSystemTime(&fileTime, &shifted) || shifted.wYear > kLastClockYear)
         return 0;
     time->wYear = shifted.wYear;
     time->wMonth = shifted.wMonth;

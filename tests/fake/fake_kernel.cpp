@@ -15,8 +15,15 @@ namespace {
 
 std::recursive_mutex g_kernelMutex;
 
+// One real mutex per lock address, made on first use and kept for the rest of the process.
+// The table is never destroyed: a lock may still be taken while static objects are torn
+// down at exit, and the mutexes stay reachable, so the leak checker does not count them.
 std::mutex g_lockTableMutex;
-std::map<PSRWLOCK, std::mutex *> g_lockTable;
+std::map<PSRWLOCK, std::mutex *> &LockTable()
+{
+    static std::map<PSRWLOCK, std::mutex *> *table = new std::map<PSRWLOCK, std::mutex *>;
+    return *table;
+}
 
 HANDLE NewHandle(void)
 {
@@ -28,11 +35,17 @@ std::uintptr_t Key(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(hand
 std::mutex *LockFor(PSRWLOCK lock)
 {
     std::lock_guard<std::mutex> guard(g_lockTableMutex);
-    std::mutex *&mutex = g_lockTable[lock];
+    std::mutex *&mutex = LockTable()[lock];
     if (!mutex)
         mutex = new std::mutex;
     return mutex;
 }
+
+// The descriptors the last test left open are freed at exit, before the record that holds
+// them goes: the leak checker would count them otherwise.
+struct DescriptorsFreedAtExit {
+    ~DescriptorsFreedAtExit() { FakeKernelReset(); }
+} g_descriptorsFreedAtExit;
 
 }  // namespace
 

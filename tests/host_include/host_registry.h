@@ -11,6 +11,7 @@ typedef HKEY *PHKEY;
 #define REG_SZ 1
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,

@@ -60,9 +60,12 @@ protected:
     }
     void TearDown() override { EndEverything(); }
 
+    // RunProgram starts status reporting itself, as the process's first step: the reporting
+    // that ResetEverything started is ended first, so that its lock is not lost.
     int Run(std::vector<std::string> args)
     {
         Arguments arguments(std::move(args));
+        EndEverything();
         return RunProgram(arguments.argc(), arguments.argv());
     }
 

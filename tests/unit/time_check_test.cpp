@@ -371,6 +371,33 @@ TEST_F(TimeCheckTest, AcrossMidnightTheOffsetIsTakenTheShortWay)
     EXPECT_EQ(CompareAt(0x23595800, FakeTime(2026, 3, 1, 23, 59, 58, 299)), 1);
 }
 
+// The day before the clock's first day and the day after its last cannot be set: the
+// correction is not tried, and the privilege is left alone.
+TEST_F(TimeCheckTest, ABoardDateBeforeTheClocksRangeIsNotSet)
+{
+    EXPECT_EQ(CompareAt(0x23595800, FakeTime(1601, 1, 1, 0, 0, 1, 0)), 0);
+    EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetLocalTime"));
+    EXPECT_EQ(g_timeCheck.inStep, 0);
+}
+
+TEST_F(TimeCheckTest, ABoardDateAfterTheClocksRangeIsNotSet)
+{
+    g_settings.useUtc = 1;
+    EXPECT_EQ(CompareAt(0x00000100, FakeTime(30827, 12, 31, 23, 59, 59, 500)), 0);
+    EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetSystemTime"));
+    EXPECT_EQ(g_timeCheck.inStep, 0);
+}
+
+TEST_F(TimeCheckTest, TheClocksFirstAndLastDaysAreSetAcrossMidnight)
+{
+    EXPECT_EQ(CompareAt(0x00000100, FakeTime(1601, 1, 1, 23, 59, 59, 500)), 1);
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 1601-01-02 00:00:01.080"));
+    EXPECT_EQ(CompareAt(0x23595800, FakeTime(30827, 12, 31, 0, 0, 1, 0)), 0);  // forgiven after the correction
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), IsEmpty());
+    EXPECT_EQ(CompareAt(0x23595800, FakeTime(30827, 12, 31, 0, 0, 1, 0)), 1);
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 30827-12-30 23:59:58.080"));
+}
+
 // ---- console mode ----
 
 TEST_F(TimeCheckTest, ConsoleModeBeepsOnEachComparisonAndTracesTheChange)
