@@ -56,8 +56,10 @@ LONG MsOfDay(int hours, int minutes, int seconds, int milliseconds)
 // by the board's update is replaced. The last read's word and result stand.
 int ReadTimeCodeWord(void)
 {
-    DWORD first;
-    NttcReadTime(&first, &g_worker.boardAddress);
+    // A failed read may leave the word as it was, so the first read goes into the kept
+    // word too: what is compared is always a value that was read at some time.
+    NttcReadTime(&g_timeCheck.timeCodeWord, &g_worker.boardAddress);
+    const DWORD first = g_timeCheck.timeCodeWord;
     int read = NttcReadTime(&g_timeCheck.timeCodeWord, &g_worker.boardAddress);
     if (g_timeCheck.timeCodeWord != first)
         read = NttcReadTime(&g_timeCheck.timeCodeWord, &g_worker.boardAddress);

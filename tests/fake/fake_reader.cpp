@@ -37,7 +37,9 @@ int WINAPI NttcReadTime(DWORD *timeCodeWord, WORD *address)
         read = g_fakeReader.reads.front();
         g_fakeReader.reads.pop_front();
     }
-    *timeCodeWord = read.word;
+    // Like the board's library, a failed read leaves the caller's word as it was.
+    if (read.result)
+        *timeCodeWord = read.word;
     return read.result;
 }
 

@@ -179,6 +179,7 @@ struct Model {
     bool console = false;
     std::int64_t slopMs = 150;
     std::int64_t lastMs = 0;
+    DWORD keptWord = 0;  // the word the check holds: a failed read leaves it as it was
 
     Prediction Predict(const Tick &tick, const SYSTEMTIME &now)
     {
@@ -309,15 +310,21 @@ void AdvanceClocks(std::int64_t ms, std::int64_t lastMs)
     g_fake.systemTime = TimeFromMs(ClampToClock(MsFromTime(g_fake.systemTime) + ms, lastMs));
 }
 
-Tick ConsumeTick(FuzzInput &in, std::uint8_t flags, const SYSTEMTIME &now)
+// The word held after a read: the one read, or the one before when the read failed.
+DWORD WordAfter(const FakeRead &read, DWORD before) { return read.result ? read.word : before; }
+
+Tick ConsumeTick(FuzzInput &in, std::uint8_t flags, const SYSTEMTIME &now, DWORD *keptWord)
 {
     Tick tick{};
     tick.reads[0] = FakeRead{!(flags & 1), ConsumeWord(in, now)};
     tick.reads[1] = FakeRead{!(flags & 2), (flags & 8) ? ConsumeWord(in, now) : tick.reads[0].word};
     tick.readCount = 2;
-    if (tick.reads[1].word != tick.reads[0].word) {
+    const DWORD first = WordAfter(tick.reads[0], *keptWord);
+    *keptWord = WordAfter(tick.reads[1], first);
+    if (*keptWord != first) {
         tick.reads[2] = FakeRead{!(flags & 4), ConsumeWord(in, now)};
         tick.readCount = 3;
+        *keptWord = WordAfter(tick.reads[2], *keptWord);
     }
     tick.setFails = flags & 16;
     tick.privilegeNotHeld = flags & 32;
@@ -336,7 +343,7 @@ void RunTick(FuzzInput &in, Model &model)
     const SYSTEMTIME otherBefore = notInUse;
     FUZZ_CHECK(IsValidClock(before));
 
-    const Tick tick = ConsumeTick(in, flags, before);
+    const Tick tick = ConsumeTick(in, flags, before, &model.keptWord);
     g_fakeReader.reads.assign(tick.reads, tick.reads + tick.readCount);
     g_fake.setLocalTimeError = tick.setFails ? ERROR_ACCESS_DENIED : 0;
     g_fake.setSystemTimeError = tick.setFails ? ERROR_ACCESS_DENIED : 0;
@@ -373,6 +380,7 @@ void RunTick(FuzzInput &in, Model &model)
     FUZZ_CHECK(SameTime(inUse, p.clockSet ? p.setTo : before));
     FUZZ_CHECK(g_timeCheck.armed == static_cast<int>(model.armed));
     FUZZ_CHECK(g_timeCheck.inStep == static_cast<int>(model.inStep));
+    FUZZ_CHECK(g_timeCheck.timeCodeWord == model.keptWord);
     if (p.compared)
         FUZZ_CHECK(g_timeCheck.lastComputerSeconds == before.wSecond);
 }

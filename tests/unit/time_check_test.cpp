@@ -113,6 +113,15 @@ TEST_F(TimeCheckTest, AFailedLastReadChangesNothing)
     EXPECT_THAT(FakeCallsNamed("GetLocalTime"), IsEmpty());
 }
 
+TEST_F(TimeCheckTest, AFailedFirstReadIsComparedAsTheWordItLeft)
+{
+    Tick(0x12345610);
+    g_fake.calls.clear();
+    g_fakeReader.reads = {FakeRead{0, 0}, FakeRead{1, 0x12345610}};
+    EXPECT_EQ(CheckTime(), 0);
+    EXPECT_THAT(FakeCallsNamed("NttcReadTime"), ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300"));
+}
+
 // ---- arming and firing ----
 
 struct FrameCase {
