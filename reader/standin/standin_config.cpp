@@ -31,6 +31,7 @@ enum ConfigKey {
     KEY_FROZEN_AFTER_READS,
     KEY_SILENT_AFTER_READS,
     KEY_SILENT_FOR_READS,
+    KEY_SILENT_EVERY_READS,
     KEY_LOG,
     KEY_SAMPLE_EVERY_READS,
     KEY_SEED,
@@ -58,6 +59,7 @@ const KeyName kKeyNames[] = {
     {"frozen_after_reads", KEY_FROZEN_AFTER_READS},
     {"silent_after_reads", KEY_SILENT_AFTER_READS},
     {"silent_for_reads", KEY_SILENT_FOR_READS},
+    {"silent_every_reads", KEY_SILENT_EVERY_READS},
     {"log", KEY_LOG},
     {"sample_every_reads", KEY_SAMPLE_EVERY_READS},
     {"seed", KEY_SEED},
@@ -327,6 +329,8 @@ int ApplyKey(ConfigKey key, TextSpan value, StandinConfig *config)
         return ParseBounded(value, 0, kMaxCount, &config->silentAfterReads);
     case KEY_SILENT_FOR_READS:
         return ParseBounded(value, 0, kMaxCount, &config->silentForReads);
+    case KEY_SILENT_EVERY_READS:
+        return ParseBounded(value, 0, kMaxCount, &config->silentEveryReads);
     case KEY_LOG:
         return ParseLogName(value, config->logName);
     case KEY_SAMPLE_EVERY_READS:

@@ -38,6 +38,7 @@ struct StandinConfig {
     std::uint32_t frozenAfterReads;   // reads after this many return one word; 0 = never
     std::uint32_t silentAfterReads;   // reads after this many fail ...
     std::uint32_t silentForReads;     // ... for this many reads; 0 = never silent
+    std::uint32_t silentEveryReads;   // the stretch starts again every this many reads; 0 = once
     char logName[STANDIN_LOG_NAME_MAX + 1];  // log file beside the library; empty = no log
     std::uint32_t sampleEveryReads;   // every this many reads, log handles and memory; 0 = never
     std::uint32_t seed;               // seed of the fault generator

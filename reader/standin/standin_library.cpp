@@ -198,12 +198,13 @@ void LogStart(void)
     LogLine("config board=%s address=0x%X answer_address=0x%X answer_from_query=%lu fenlo_id=0x%02X "
             "fenlo_signature=0x%02X,0x%02X,0x%02X time_base=%s offset_ms=%ld frame_rate=%d open_fails=%s "
             "read_fail_percent=%d torn_read_percent=%d frozen_after_reads=%lu silent_after_reads=%lu "
-            "silent_for_reads=%lu log=%s sample_every_reads=%lu seed=%lu",
+            "silent_for_reads=%lu silent_every_reads=%lu log=%s sample_every_reads=%lu seed=%lu",
             FamilyName(c.family), c.address, c.answerAddress, static_cast<unsigned long>(c.answerFromQuery),
             c.fenloId, c.fenloSignature[0], c.fenloSignature[1], c.fenloSignature[2], c.useUtc ? "utc" : "local",
             static_cast<long>(c.offsetMs), c.frameRate, c.openFails ? "yes" : "no", c.readFailPercent,
             c.tornReadPercent, static_cast<unsigned long>(c.frozenAfterReads),
-            static_cast<unsigned long>(c.silentAfterReads), static_cast<unsigned long>(c.silentForReads), c.logName,
+            static_cast<unsigned long>(c.silentAfterReads), static_cast<unsigned long>(c.silentForReads),
+            static_cast<unsigned long>(c.silentEveryReads), c.logName,
             static_cast<unsigned long>(c.sampleEveryReads), static_cast<unsigned long>(c.seed));
 }
 

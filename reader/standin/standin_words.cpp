@@ -75,12 +75,21 @@ int StandinDrawPercent(StandinPrng *prng)
     return static_cast<int>(static_cast<std::uint64_t>(StandinNextRandom(prng)) * 100 >> 32);
 }
 
+int StandinInSilentStretch(const StandinConfig *config, std::uint64_t readNumber)
+{
+    if (config->silentForReads == 0 || readNumber <= config->silentAfterReads)
+        return 0;
+    // 0 for the first read of a stretch; 64 bits, so no sum of 32-bit settings overflows.
+    std::uint64_t intoStretch = readNumber - config->silentAfterReads - 1;
+    if (config->silentEveryReads != 0)
+        intoStretch %= config->silentEveryReads;
+    return intoStretch < config->silentForReads;
+}
+
 StandinReadOutcome StandinDecideRead(const StandinConfig *config, std::uint64_t readNumber, StandinPrng *prng)
 {
     const int draw = StandinDrawPercent(prng);
-    const std::uint64_t silentFrom = static_cast<std::uint64_t>(config->silentAfterReads) + 1;
-    const std::uint64_t silentTo = static_cast<std::uint64_t>(config->silentAfterReads) + config->silentForReads;
-    if (config->silentForReads != 0 && readNumber >= silentFrom && readNumber <= silentTo)
+    if (StandinInSilentStretch(config, readNumber))
         return STANDIN_READ_SILENT;
     if (draw < config->readFailPercent)
         return STANDIN_READ_FAILED;

@@ -46,6 +46,12 @@ enum StandinReadOutcome {
     STANDIN_READ_SILENT   // inside the silent stretch; result 0
 };
 
+// 1 when the read numbered `readNumber` falls in a silent stretch: the silent_for_reads
+// reads after the first silent_after_reads, and with silent_every_reads the same stretch
+// again every that many reads (a period no longer than the stretch leaves the board silent
+// from then on).
+int StandinInSilentStretch(const StandinConfig *config, std::uint64_t readNumber);
+
 // The outcome of the read numbered `readNumber` (1 for the first). Exactly one percent draw
 // is taken for every read, whatever the outcome, so the pattern of random faults depends on
 // the seed and the read number alone. Order: silent stretch, then random failure, then

@@ -23,7 +23,8 @@ std::string Describe(const StandinConfig &c)
          << " offsetMs=" << c.offsetMs << " frameRate=" << c.frameRate << " openFails=" << c.openFails
          << " readFailPercent=" << c.readFailPercent << " tornReadPercent=" << c.tornReadPercent
          << " frozenAfterReads=" << c.frozenAfterReads << " silentAfterReads=" << c.silentAfterReads
-         << " silentForReads=" << c.silentForReads << " logName='" << c.logName << "'"
+         << " silentForReads=" << c.silentForReads << " silentEveryReads=" << c.silentEveryReads
+         << " logName='" << c.logName << "'"
          << " sampleEveryReads=" << c.sampleEveryReads << " seed=" << c.seed;
     return text.str();
 }
@@ -79,6 +80,7 @@ TEST(StandinConfigDefaults, AreATavBoardAt0x300OnTheLocalClockWithoutFaultsOrLog
     EXPECT_EQ(config.frozenAfterReads, 0u);
     EXPECT_EQ(config.silentAfterReads, 0u);
     EXPECT_EQ(config.silentForReads, 0u);
+    EXPECT_EQ(config.silentEveryReads, 0u);
     EXPECT_STREQ(config.logName, "");
     EXPECT_EQ(config.sampleEveryReads, 0u);
     EXPECT_EQ(config.seed, 1u);
@@ -197,6 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
                     c->silentAfterReads = 100;
                     c->silentForReads = 32;
                 }},
+        KeyCase{"SilentStretchRecurring", "silent_after_reads = 100\nsilent_for_reads = 20\nsilent_every_reads = 0x400",
+                [](StandinConfig *c) {
+                    c->silentAfterReads = 100;
+                    c->silentForReads = 20;
+                    c->silentEveryReads = 1024;
+                }},
+        KeyCase{"SilentEveryReadsHighest", "silent_every_reads = 4294967295",
+                [](StandinConfig *c) { c->silentEveryReads = 4294967295u; }},
         KeyCase{"Log", "log = standin.log", [](StandinConfig *c) { std::strcpy(c->logName, "standin.log"); }},
         KeyCase{"LogKeepsCaseAndInnerBlanks", "log = My Calls.LOG",
                 [](StandinConfig *c) { std::strcpy(c->logName, "My Calls.LOG"); }},
@@ -281,6 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"TornReadPercentNegative", "torn_read_percent = -5", 1},
         RejectCase{"FrozenAfterReadsBeyond32Bits", "frozen_after_reads = 4294967296", 1},
         RejectCase{"SilentForReadsNegative", "silent_for_reads = -1", 1},
+        RejectCase{"SilentEveryReadsBeyond32Bits", "silent_every_reads = 4294967296", 1},
         RejectCase{"SampleEveryReadsWord", "sample_every_reads = often", 1},
         RejectCase{"SeedNegative", "seed = -1", 1}, RejectCase{"LogInParentFolder", "log = ..\\calls.log", 1},
         RejectCase{"LogWithDrive", "log = C:\\calls.log", 1}, RejectCase{"LogInSubfolder", "log = logs/calls.log", 1},
@@ -428,7 +439,8 @@ TEST(StandinConfigSample, SetsEveryKeyToItsDefault)
     ExpectCleanReport(parsed.report);
     for (const char *key : {"board", "address", "answer_address", "answer_from_query", "fenlo_id", "fenlo_signature",
                             "time_base", "offset_ms", "frame_rate", "open_fails", "read_fail_percent",
-                            "torn_read_percent", "frozen_after_reads", "silent_after_reads", "silent_for_reads", "log",
+                            "torn_read_percent", "frozen_after_reads", "silent_after_reads", "silent_for_reads",
+                            "silent_every_reads", "log",
                             "sample_every_reads", "seed"}) {
         const bool set = text.find(std::string("\n") + key + " =") != std::string::npos;
         const bool commented = text.find(std::string("\n# ") + key + " =") != std::string::npos;

@@ -323,6 +323,68 @@ TEST(StandinDecideRead, SilentStretchAtTheEndOfThirtyTwoBitsDoesNotOverflow)
     EXPECT_EQ(StandinDecideRead(&config, 0x1FFFFFFFFull, &prng), STANDIN_READ_LIVE);
 }
 
+TEST(StandinDecideRead, RecurringSilentStretchComesBackEveryPeriod)
+{
+    StandinConfig config = Defaults();
+    config.silentAfterReads = 5;
+    config.silentForReads = 3;
+    config.silentEveryReads = 10;
+    const std::vector<StandinReadOutcome> outcomes = Outcomes(config, 40);
+    for (std::uint64_t read = 1; read <= 40; ++read) {
+        // Reads 6-8, 16-18, 26-28, 36-38.
+        const bool silent = read >= 6 && (read - 6) % 10 < 3;
+        EXPECT_EQ(outcomes[read - 1], silent ? STANDIN_READ_SILENT : STANDIN_READ_LIVE) << "read " << read;
+    }
+}
+
+TEST(StandinDecideRead, RecurringFromTheFirstReadWhenSilentAfterIsZero)
+{
+    StandinConfig config = Defaults();
+    config.silentForReads = 1;
+    config.silentEveryReads = 3;
+    EXPECT_THAT(Outcomes(config, 7), ::testing::ElementsAre(STANDIN_READ_SILENT, STANDIN_READ_LIVE, STANDIN_READ_LIVE,
+                                                             STANDIN_READ_SILENT, STANDIN_READ_LIVE, STANDIN_READ_LIVE,
+                                                             STANDIN_READ_SILENT));
+}
+
+TEST(StandinDecideRead, PeriodNoLongerThanTheStretchLeavesTheBoardSilent)
+{
+    StandinConfig config = Defaults();
+    config.silentAfterReads = 4;
+    config.silentForReads = 5;
+    for (std::uint32_t every : {1u, 4u, 5u}) {
+        config.silentEveryReads = every;
+        const Shares shares = CountOutcomes(Outcomes(config, 100));
+        EXPECT_EQ(shares.live, 4) << "every " << every;
+        EXPECT_EQ(shares.silent, 96) << "every " << every;
+    }
+}
+
+TEST(StandinDecideRead, PeriodWithoutAStretchGivesNoSilence)
+{
+    StandinConfig config = Defaults();
+    config.silentAfterReads = 2;
+    config.silentEveryReads = 5;
+    EXPECT_EQ(CountOutcomes(Outcomes(config, 20)).live, 20);
+}
+
+TEST(StandinDecideRead, RecurringStretchesAtTheEndOfThirtyTwoBitsDoNotOverflow)
+{
+    StandinConfig config = Defaults();
+    config.silentAfterReads = 0xFFFFFFFFu;
+    config.silentForReads = 2;
+    config.silentEveryReads = 0xFFFFFFFFu;
+    EXPECT_EQ(StandinInSilentStretch(&config, 0xFFFFFFFFull), 0);
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x100000000ull), 1);
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x100000001ull), 1);
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x100000002ull), 0);
+    // The next stretch, 2^32 - 1 reads after the first.
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x1FFFFFFFEull), 0);
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x1FFFFFFFFull), 1);
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x200000000ull), 1);
+    EXPECT_EQ(StandinInSilentStretch(&config, 0x200000001ull), 0);
+}
+
 TEST(StandinDecideRead, SilenceDoesNotShiftTheRandomFaults)
 {
     StandinConfig config = Defaults();
