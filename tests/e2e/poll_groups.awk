@@ -6,10 +6,9 @@
 # A poll is one call of the program's time-code check: its reads follow one another within a
 # millisecond or so, and polls are about 51 ms apart, so a pause of 25 ms or more between two
 # reads starts a new poll. The rule: read the word twice, and a third time when the word of
-# the second read differs from the first. The second and third reads land in the program's
-# kept word, which a failed read leaves as it was (it starts at 0); the first lands in a word
-# of the check's own, so after a failed first read the log cannot tell whether a third read
-# is due, and either is accepted.
+# the second read differs from the first. Every read lands in the program's kept word, which
+# a failed read leaves as it was (it starts at 0): the first read's word is the kept word
+# after it, and the third read is due when the second leaves a different kept word.
 #
 # Writes to groups_file "<poll> <stamp of its first read> <reads> <number of its first read>",
 # to reads_file "<read> <poll> <stamp> <result> <word or -> <note or ->", and to stdout
@@ -27,13 +26,11 @@ function check_poll(    need_third) {
         printf "error poll %d at %d has %d reads\n", polls, start, size
         return
     }
-    if (first_known) {
-        need_third = (kept_after_second != first_word)
-        if (need_third && size != 3)
-            printf "error poll %d at %d: reads gave %s then %s, and no third read\n", polls, start, first_word, kept_after_second
-        if (!need_third && size != 2)
-            printf "error poll %d at %d: reads gave %s twice, and a third read\n", polls, start, first_word
-    }
+    need_third = (kept_after_second != first_word)
+    if (need_third && size != 3)
+        printf "error poll %d at %d: reads gave %s then %s, and no third read\n", polls, start, first_word, kept_after_second
+    if (!need_third && size != 2)
+        printf "error poll %d at %d: reads gave %s twice, and a third read\n", polls, start, first_word
 }
 
 function close_poll() {
@@ -64,12 +61,10 @@ $2 == "NttcReadTime" {
     }
     reads++
     size++
-    if (size == 1) {
-        first_known = (result == "1")
-        first_word = word
-    } else if (result == "1") {
+    if (result == "1")
         kept = word
-    }
+    if (size == 1)
+        first_word = kept
     if (size == 2)
         kept_after_second = kept
     last_stamp = stamp
