@@ -1,6 +1,8 @@
 // Recording fake of the Win32 subset: errors, pauses, beeps, clocks, token, registry.
 #include "fake_platform.h"
 
+#include "civil_time.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -17,55 +19,13 @@ thread_local DWORD t_lastError = 0;
 std::map<std::uintptr_t, std::string> g_keyHandles;
 std::uintptr_t g_nextKeyHandle = 0x1000;
 
-const std::int64_t kFileTimeUnitsPerMs = 10000;
-const std::int64_t kMsPerDay = 86400000;
-
-// Days from 1601-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t DaysFrom1601(int year, int month, int day)
-{
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const std::int64_t daysFrom1970 = era * 146097 + dayOfEra - 719468;
-    return daysFrom1970 + 134774;
-}
-
-void CivilFromDays1601(std::int64_t days, int *year, int *month, int *day)
-{
-    const std::int64_t z = days - 134774 + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t dayOfEra = z - era * 146097;
-    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
-    *day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2));
-}
-
-int DaysInMonth(int year, int month)
-{
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-bool IsValidTime(const SYSTEMTIME &t)
-{
-    return t.wYear >= 1601 && t.wYear <= 30827 && t.wMonth >= 1 && t.wMonth <= 12 && t.wDay >= 1 &&
-           t.wDay <= DaysInMonth(t.wYear, t.wMonth) && t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60 &&
-           t.wMilliseconds < 1000;
-}
-
 BOOL SetClock(const char *name, SYSTEMTIME *clock, DWORD forcedError, const SYSTEMTIME *time)
 {
     FakeRecord("%s %s", name, FakeFormatTime(*time).c_str());
     DWORD error = forcedError;
     if (error == 0 && !g_fake.privilegeEnabled)
         error = ERROR_PRIVILEGE_NOT_HELD;
-    if (error == 0 && !IsValidTime(*time))
+    if (error == 0 && !CivilIsValid(*time))
         error = ERROR_INVALID_PARAMETER;
     if (error != 0) {
         t_lastError = error;
@@ -128,18 +88,16 @@ std::string FakeFormatTime(const SYSTEMTIME &t)
 
 SYSTEMTIME FakeTime(int year, int month, int day, int hour, int minute, int second, int millisecond)
 {
-    // 1601-01-01 was a Monday.
-    const std::int64_t days = DaysFrom1601(year, month, day);
-    SYSTEMTIME t;
+    SYSTEMTIME t{};
     t.wYear = static_cast<WORD>(year);
     t.wMonth = static_cast<WORD>(month);
-    t.wDayOfWeek = static_cast<WORD>((days + 1) % 7);
     t.wDay = static_cast<WORD>(day);
     t.wHour = static_cast<WORD>(hour);
     t.wMinute = static_cast<WORD>(minute);
     t.wSecond = static_cast<WORD>(second);
     t.wMilliseconds = static_cast<WORD>(millisecond);
-    return t;
+    // The round trip fills in the day of the week.
+    return CivilTimeFromMs(CivilMsFrom1601(t));
 }
 
 const FakeRegistryValue *FakeRegistryGet(const std::string &subKey, const std::string &name)
@@ -198,15 +156,12 @@ BOOL WINAPI SetSystemTime(const SYSTEMTIME *time)
 // Conversions are pure arithmetic and are not recorded.
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *systemTime, LPFILETIME fileTime)
 {
-    if (!IsValidTime(*systemTime)) {
+    if (!CivilIsValid(*systemTime)) {
         t_lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    const std::int64_t ms = DaysFrom1601(systemTime->wYear, systemTime->wMonth, systemTime->wDay) * kMsPerDay +
-                            ((systemTime->wHour * 60 + systemTime->wMinute) * 60 + systemTime->wSecond) * 1000 +
-                            systemTime->wMilliseconds;
     ULARGE_INTEGER units;
-    units.QuadPart = static_cast<std::uint64_t>(ms * kFileTimeUnitsPerMs);
+    units.QuadPart = static_cast<ULONGLONG>(CivilMsFrom1601(*systemTime) * CIVIL_FILETIME_UNITS_PER_MS);
     fileTime->dwLowDateTime = units.LowPart;
     fileTime->dwHighDateTime = units.HighPart;
     return TRUE;
@@ -221,14 +176,7 @@ BOOL WINAPI FileTimeToSystemTime(const FILETIME *fileTime, LPSYSTEMTIME systemTi
         t_lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    const std::int64_t ms = static_cast<std::int64_t>(units.QuadPart) / kFileTimeUnitsPerMs;
-    const std::int64_t days = ms / kMsPerDay;
-    const std::int64_t msOfDay = ms % kMsPerDay;
-    int year, month, day;
-    CivilFromDays1601(days, &year, &month, &day);
-    *systemTime = FakeTime(year, month, day, static_cast<int>(msOfDay / 3600000),
-                           static_cast<int>(msOfDay / 60000 % 60), static_cast<int>(msOfDay / 1000 % 60),
-                           static_cast<int>(msOfDay % 1000));
+    *systemTime = CivilTimeFromMs(static_cast<std::int64_t>(units.QuadPart) / CIVIL_FILETIME_UNITS_PER_MS);
     return TRUE;
 }
 
