@@ -60,5 +60,6 @@ example 9 0x32 -load L 7
 example 10 0xFA -load L 1000
 example 11 0x32 -load L -100
 example 12 0x4B -load L " 75"
+example 13 0xFFFF0064 -load S 100
 
 e2e_expect_no_crash
