@@ -76,25 +76,13 @@ BOOL WINAPI SetSystemTime(const SYSTEMTIME *time)
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *systemTime, LPFILETIME fileTime)
 {
     ++g_lean.dateConversions;
-    if (!CivilIsValid(*systemTime))
-        return FALSE;
-    ULARGE_INTEGER units;
-    units.QuadPart = static_cast<ULONGLONG>(CivilMsFrom1601(*systemTime) * CIVIL_FILETIME_UNITS_PER_MS);
-    fileTime->dwLowDateTime = units.LowPart;
-    fileTime->dwHighDateTime = units.HighPart;
-    return TRUE;
+    return CivilToFileTime(*systemTime, fileTime) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME *fileTime, LPSYSTEMTIME systemTime)
 {
     ++g_lean.dateConversions;
-    ULARGE_INTEGER units;
-    units.LowPart = fileTime->dwLowDateTime;
-    units.HighPart = fileTime->dwHighDateTime;
-    if (units.QuadPart >= 0x8000000000000000ULL)
-        return FALSE;
-    *systemTime = CivilTimeFromMs(static_cast<std::int64_t>(units.QuadPart) / CIVIL_FILETIME_UNITS_PER_MS);
-    return TRUE;
+    return CivilFromFileTime(*fileTime, systemTime) ? TRUE : FALSE;
 }
 
 BOOL WINAPI AdjustTokenPrivileges(HANDLE, BOOL disableAllPrivileges, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES,

@@ -91,27 +91,19 @@ BOOL WINAPI SetSystemTime(const SYSTEMTIME *time) { return SetComputerClock(time
 
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *systemTime, LPFILETIME fileTime)
 {
-    if (!CivilIsValid(*systemTime)) {
+    if (!CivilToFileTime(*systemTime, fileTime)) {
         g_sim.lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    ULARGE_INTEGER units;
-    units.QuadPart = static_cast<ULONGLONG>(CivilMsFrom1601(*systemTime) * CIVIL_FILETIME_UNITS_PER_MS);
-    fileTime->dwLowDateTime = units.LowPart;
-    fileTime->dwHighDateTime = units.HighPart;
     return TRUE;
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME *fileTime, LPSYSTEMTIME systemTime)
 {
-    ULARGE_INTEGER units;
-    units.LowPart = fileTime->dwLowDateTime;
-    units.HighPart = fileTime->dwHighDateTime;
-    if (units.QuadPart >= 0x8000000000000000ULL) {
+    if (!CivilFromFileTime(*fileTime, systemTime)) {
         g_sim.lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    *systemTime = CivilTimeFromMs(static_cast<std::int64_t>(units.QuadPart) / CIVIL_FILETIME_UNITS_PER_MS);
     return TRUE;
 }
 

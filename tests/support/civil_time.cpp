@@ -69,3 +69,25 @@ SYSTEMTIME CivilTimeFromMs(std::int64_t ms)
     t.wMilliseconds = static_cast<WORD>(msOfDay % 1000);
     return t;
 }
+
+int CivilToFileTime(const SYSTEMTIME &time, FILETIME *fileTime)
+{
+    if (!CivilIsValid(time))
+        return 0;
+    ULARGE_INTEGER units;
+    units.QuadPart = static_cast<ULONGLONG>(CivilMsFrom1601(time) * CIVIL_FILETIME_UNITS_PER_MS);
+    fileTime->dwLowDateTime = units.LowPart;
+    fileTime->dwHighDateTime = units.HighPart;
+    return 1;
+}
+
+int CivilFromFileTime(const FILETIME &fileTime, SYSTEMTIME *time)
+{
+    ULARGE_INTEGER units;
+    units.LowPart = fileTime.dwLowDateTime;
+    units.HighPart = fileTime.dwHighDateTime;
+    if (units.QuadPart >= 0x8000000000000000ULL)
+        return 0;
+    *time = CivilTimeFromMs(static_cast<std::int64_t>(units.QuadPart) / CIVIL_FILETIME_UNITS_PER_MS);
+    return 1;
+}

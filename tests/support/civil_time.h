@@ -24,3 +24,10 @@ std::int64_t CivilMsFrom1601(const SYSTEMTIME &time);
 
 // The time `ms` milliseconds after 1601-01-01 00:00, with its day of the week.
 SYSTEMTIME CivilTimeFromMs(std::int64_t ms);
+
+// SystemTimeToFileTime's arithmetic: 0, with *fileTime untouched, for a time the platform
+// refuses.
+int CivilToFileTime(const SYSTEMTIME &time, FILETIME *fileTime);
+
+// FileTimeToSystemTime's arithmetic: 0, with *time untouched, for a FILETIME of 2^63 or more.
+int CivilFromFileTime(const FILETIME &fileTime, SYSTEMTIME *time);
