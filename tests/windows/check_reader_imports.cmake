@@ -53,7 +53,9 @@ foreach(line IN LISTS lines)
 endforeach()
 
 if(NOT seen_block)
-  message(FATAL_ERROR "${PROGRAM} does not import ZYN_NTTC.dll")
+  # The fixed words come first: CMake wraps long messages at spaces, and a long
+  # path in front would push them across a line break.
+  message(FATAL_ERROR "ZYN_NTTC.dll is not imported by ${PROGRAM}")
 endif()
 list(SORT ordinals COMPARE NATURAL)
 set(expected ${CONTRACT_ORDINALS})
