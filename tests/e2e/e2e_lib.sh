@@ -70,6 +70,7 @@ e2e_begin_case() {
     E2E_BITS="$1"
     local template="$2"
     E2E_DIR="$3"
+    wine_require_loader "$E2E_BITS"
     E2E_LOADER=$(wine_loader "$E2E_BITS") || exit 1
     [ -f "$template/system.reg" ] || wine_fail "no template prefix at $template (the e2e_template fixture makes it)"
     wine_use_prefix "$E2E_DIR/prefix"

@@ -24,7 +24,7 @@ case "$1" in
     create)
         start=$(date +%s)
         wine_create_prefix "$(dirname "$template")/template-logs"
-        timeout --kill-after=10 60 wine reg add 'HKLM\System\CurrentControlSet\Control' \
+        timeout --kill-after=10 60 "$WINE64" reg add 'HKLM\System\CurrentControlSet\Control' \
             /v ServicesPipeTimeout /t REG_SZ /d 30000 /f \
             > "$(dirname "$template")/template-logs/reg.out" 2> "$(dirname "$template")/template-logs/reg.err" < /dev/null ||
             wine_fail "reg add ServicesPipeTimeout failed"

@@ -13,6 +13,7 @@ set -u
 
 [ $# -eq 5 ] || wine_fail "usage: $0 BITS DLL DRIVER RUN_DIR PREFIX"
 BITS=$1 DLL=$2 DRIVER=$3 RUN_DIR=$4
+wine_require_loader "$BITS"
 wine_use_prefix "$5"
 [ -f "$WINEPREFIX/system.reg" ] || wine_fail "no Wine prefix at $WINEPREFIX (the wine_prefix fixture makes it)"
 

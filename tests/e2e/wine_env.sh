@@ -28,14 +28,30 @@ wine_use_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
+# Wine's own tools (wineboot, reg, sc) run under the 64-bit loader, which every x86-64 machine
+# can run; the 32-bit loader is needed only for 32-bit programs.
+readonly WINE64=/usr/lib/wine/wine64
+
 # The loader for a program of the given bitness. Debian's `wine` runs a 64-bit program as a
 # child of a 32-bit start.exe, so 64-bit programs are started by wine64 directly.
 wine_loader() {
     case "$1" in
         32) echo wine ;;
-        64) echo /usr/lib/wine/wine64 ;;
+        64) echo "$WINE64" ;;
         *) wine_fail "unknown bitness '$1'" ;;
     esac
+}
+
+# Ends the test as skipped (exit 77, the tests' SKIP_RETURN_CODE) when the loader for BITS
+# does not run here: a kernel built without 32-bit support refuses the 32-bit loader with
+# "Exec format error", and then no 32-bit program can be tested, only reported as not run.
+#   wine_require_loader BITS
+wine_require_loader() {
+    local loader
+    loader=$(wine_loader "$1") || exit 1
+    "$loader" --version > /dev/null 2>&1 < /dev/null && return 0
+    echo "SKIP: the $1-bit Wine loader ($loader) does not run on this machine" >&2
+    exit 77
 }
 
 # Makes a fresh prefix at $WINEPREFIX; wineboot's output goes to files in LOG_DIR.
@@ -46,7 +62,7 @@ wine_create_prefix() {
     wine_end_prefix
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")" "$log_dir"
-    timeout --kill-after=10 "$WINE_BOOT_SECONDS" wineboot -i \
+    timeout --kill-after=10 "$WINE_BOOT_SECONDS" "$WINE64" wineboot -i \
         > "$log_dir/wineboot.out" 2> "$log_dir/wineboot.err" < /dev/null \
         || wine_fail "wineboot -i failed (exit $?); see $log_dir/wineboot.err"
     # The registry reaches the disk when the server has written it out.
