@@ -33,7 +33,9 @@ instructions() {
         || { cat "$work/valgrind.err" >&2; echo "callgrind_ticks.sh: tick_driver $1 $2 failed" >&2; exit 1; }
     local total product
     total=$(awk '/^totals:/ { print $2 }' "$out")
-    product=$(callgrind_annotate --threshold=100 --auto=no "$out" 2> /dev/null \
+    # Run from the scratch folder: callgrind_annotate shows the paths under the current folder
+    # relative to it, and the product's are recognised by their full path.
+    product=$(cd "$work" && callgrind_annotate --threshold=100 --auto=no "$out" 2> /dev/null \
         | awk -v root="$root" 'index($0, root "/engine/") || index($0, root "/service/") { gsub(",", "", $1); sum += $1 }
                                END { print sum + 0 }')
     echo "$total $product"
