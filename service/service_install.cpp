@@ -159,8 +159,12 @@ void RemoveService(void)
 char *FormatLastError(char *buffer, DWORD size)
 {
     char *text = NULL;
+    // Some system texts hold inserts ("%1 is not a valid Win32 application."). There are no
+    // arguments to fill them from, so they stay as written instead of being read from
+    // nowhere.
     const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
                        NULL, GetLastError(), 0, reinterpret_cast<LPSTR>(&text), 0, NULL);
     // Written as a subtraction so that no length can wrap around; a buffer of less than
     // kCodeRoom bytes holds no text at all.

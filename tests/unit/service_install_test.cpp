@@ -39,7 +39,7 @@ std::string Create(const std::string &imagePath)
            "> (null) (nil) {} (null) (null)";
 }
 
-std::string FormatCall(DWORD code) { return "FormatMessageA 0x3100 (nil) " + std::to_string(code) + " 0 0 (nil)"; }
+std::string FormatCall(DWORD code) { return "FormatMessageA 0x3300 (nil) " + std::to_string(code) + " 0 0 (nil)"; }
 
 std::string Repeat(char c, int count) { return std::string(static_cast<size_t>(count), c); }
 
@@ -345,8 +345,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Text243", 1060, [] { SystemText(Repeat('x', 241) + "\r\n"); }, 256, "", true},
         TextCase{"NoCharacters", 1060, [] { SystemText(""); }, 256, "", false},
         TextCase{"CodeWithoutText", 12345, NoArrangement, 256, "", false},
-        // Without arguments the system refuses a text that has an insert.
-        TextCase{"TextWithAnInsert", 193, NoArrangement, 256, "", false},
+        // An insert stays as written: there are no arguments to fill it from.
+        TextCase{"TextWithAnInsert", 193, NoArrangement, 256, "%1 is not a valid Win32 application. (0xc1)", true},
         TextCase{"OnlyTheLineEnd", 1060, [] { SystemText("\r\n"); }, 256, " (0x424)", true},
         TextCase{"OneCharacter", 1060, [] { SystemText("x"); }, 256, " (0x424)", true},
         // "Service exists.\r\n" is 17 characters: it needs 31 bytes.
