@@ -3,9 +3,10 @@
 // Start-up prepares, in a fixed order, everything the clock check needs: the settings, the
 // stop event, the reader library and board, real-time priority, the protection of the
 // program's own file and the clock privilege. As a service each step is reported to the
-// Service Control Manager; in console mode it is traced. Then the worker calls CheckTime
-// every 51 ms until the stop event is signalled. Every way out goes through one closing
-// sequence: close the stop event, beep, pause 5 s.
+// Service Control Manager; in console mode it is traced. Then the worker asks for a 1 ms
+// system timer and calls CheckTime every 51 ms until the stop event is signalled. Every way
+// out goes through one closing sequence: give the timer back, close the stop event, beep,
+// pause 5 s.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,7 @@ struct WorkerState {
     PSECURITY_DESCRIPTOR programFileSecurity;  // applied to the program's file, kept
     HANDLE token;                    // process token: TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
     TOKEN_PRIVILEGES privileges;     // SeSystemtimePrivilege, SE_PRIVILEGE_ENABLED
+    int pollTimerGranted;            // 1 while the 1 ms system timer is held for the loop
 };
 
 extern WorkerState g_worker;

@@ -91,9 +91,14 @@ void ReadComputerClock(SYSTEMTIME *now)
         GetLocalTime(now);
 }
 
+// SetLocalTime converts to UTC with the daylight-saving state in force before the change,
+// so a correction that crosses a change of local time's offset would land an hour off. The
+// second call converts with the state the first one brought about, and lands on the time.
 BOOL SetComputerClock(const SYSTEMTIME *time)
 {
-    return g_settings.useUtc ? SetSystemTime(time) : SetLocalTime(time);
+    if (g_settings.useUtc)
+        return SetSystemTime(time);
+    return SetLocalTime(time) && SetLocalTime(time);
 }
 
 // The computer's offset from the board in ms (positive: the computer is ahead), and the

@@ -13,6 +13,7 @@
 
 // name, armed/inStep before, armed/inStep after, result,
 // reads, clock reads, clock sets, enables, disables, beeps, date conversions
+// (a local correction sets the clock twice, for daylight saving; a UTC one once)
 const TickKindInfo kTickKinds[TICK_KIND_COUNT] = {
     {"reads", 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0},
     {"reads_armed", 1, 0, 1, 0, 0, 2, 0, 0, 0, 0, 0, 0},
@@ -22,10 +23,10 @@ const TickKindInfo kTickKinds[TICK_KIND_COUNT] = {
     {"excluded", 1, 1, 0, 1, 0, 2, 0, 0, 0, 0, 0, 0},
     {"in_step", 1, 0, 0, 1, 1, 2, 1, 0, 0, 0, 0, 0},
     {"forgiven", 1, 1, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0},
-    {"corrects", 1, 0, 0, 1, 1, 2, 1, 1, 1, 1, 0, 0},
+    {"corrects", 1, 0, 0, 1, 1, 2, 1, 2, 1, 1, 0, 0},
     {"corrects_utc", 1, 0, 0, 1, 1, 2, 1, 1, 1, 1, 0, 0},
-    {"corrects_across_midnight", 1, 0, 0, 1, 1, 2, 1, 1, 1, 1, 0, 2},
-    {"corrects_console", 1, 0, 0, 1, 1, 2, 1, 1, 1, 1, 1, 0},
+    {"corrects_across_midnight", 1, 0, 0, 1, 1, 2, 1, 2, 1, 1, 0, 2},
+    {"corrects_console", 1, 0, 0, 1, 1, 2, 1, 2, 1, 1, 1, 0},
     {"set_fails", 1, 0, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0},
     {"enable_fails", 1, 0, 0, 0, 0, 2, 1, 0, 1, 0, 0, 0},
 };

@@ -130,6 +130,28 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     return WAIT_OBJECT_0;
 }
 
+// ---- the system timer's resolution (winmm) ----
+
+MMRESULT WINAPI timeBeginPeriod(UINT period)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("timeBeginPeriod %u", period);
+    if (g_fakeKernel.timerPeriodRefused)
+        return TIMERR_NOCANDO;
+    ++g_fakeKernel.timerPeriodsHeld;
+    return TIMERR_NOERROR;
+}
+
+MMRESULT WINAPI timeEndPeriod(UINT period)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("timeEndPeriod %u", period);
+    if (g_fakeKernel.timerPeriodsHeld == 0)
+        return TIMERR_NOCANDO;
+    --g_fakeKernel.timerPeriodsHeld;
+    return TIMERR_NOERROR;
+}
+
 // ---- slim reader/writer locks: real mutexes, so that races are real ----
 
 void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) { LockFor(lock)->lock(); }

@@ -28,6 +28,11 @@ struct FakeKernelState {
     int waits = 0;
     int maxWaits = 1000000;  // past this every wait fails, so a runaway loop ends
 
+    // The system timer's resolution: a refused request answers TIMERR_NOCANDO. Requests and
+    // releases are counted, so that a test sees every granted request given back.
+    bool timerPeriodRefused = false;
+    int timerPeriodsHeld = 0;
+
     DWORD processId = 4242;
     bool openProcessFails = false;
     bool setPriorityFails = false;

@@ -19,10 +19,12 @@ thread_local DWORD t_lastError = 0;
 std::map<std::uintptr_t, std::string> g_keyHandles;
 std::uintptr_t g_nextKeyHandle = 0x1000;
 
-BOOL SetClock(const char *name, SYSTEMTIME *clock, DWORD forcedError, const SYSTEMTIME *time)
+// The forced error is read after the call is recorded, so that a test can make one call of
+// several fail from onCall.
+BOOL SetClock(const char *name, SYSTEMTIME *clock, const DWORD *forcedError, const SYSTEMTIME *time)
 {
     FakeRecord("%s %s", name, FakeFormatTime(*time).c_str());
-    DWORD error = forcedError;
+    DWORD error = *forcedError;
     if (error == 0 && !g_fake.privilegeEnabled)
         error = ERROR_PRIVILEGE_NOT_HELD;
     if (error == 0 && !CivilIsValid(*time))
@@ -131,9 +133,19 @@ BOOL WINAPI MessageBeep(UINT type)
 
 // ---- kernel32: clocks ----
 
+std::int64_t ZoneOffsetMs(const SYSTEMTIME &utc)
+{
+    const LONG minutes = CivilMsFrom1601(utc) < CivilMsFrom1601(g_fake.zone.changeUtc)
+                             ? g_fake.zone.offsetBeforeMinutes
+                             : g_fake.zone.offsetAfterMinutes;
+    return static_cast<std::int64_t>(minutes) * 60000;
+}
+
 void WINAPI GetLocalTime(LPSYSTEMTIME time)
 {
     FakeRecord("GetLocalTime");
+    if (g_fake.zone.on)
+        g_fake.localTime = CivilTimeFromMs(CivilMsFrom1601(g_fake.systemTime) + ZoneOffsetMs(g_fake.systemTime));
     *time = g_fake.localTime;
 }
 
@@ -145,12 +157,16 @@ void WINAPI GetSystemTime(LPSYSTEMTIME time)
 
 BOOL WINAPI SetLocalTime(const SYSTEMTIME *time)
 {
-    return SetClock("SetLocalTime", &g_fake.localTime, g_fake.setLocalTimeError, time);
+    if (!SetClock("SetLocalTime", &g_fake.localTime, &g_fake.setLocalTimeError, time))
+        return FALSE;
+    if (g_fake.zone.on)
+        g_fake.systemTime = CivilTimeFromMs(CivilMsFrom1601(*time) - ZoneOffsetMs(g_fake.systemTime));
+    return TRUE;
 }
 
 BOOL WINAPI SetSystemTime(const SYSTEMTIME *time)
 {
-    return SetClock("SetSystemTime", &g_fake.systemTime, g_fake.setSystemTimeError, time);
+    return SetClock("SetSystemTime", &g_fake.systemTime, &g_fake.setSystemTimeError, time);
 }
 
 // Conversions are pure arithmetic and are not recorded.

@@ -32,6 +32,17 @@ struct FakeState {
     DWORD setLocalTimeError = 0;
     DWORD setSystemTimeError = 0;
 
+    // Daylight saving: local time's offset from UTC changes at one moment. While the zone is
+    // on, systemTime is the one clock, GetLocalTime adds the offset in force, and SetLocalTime
+    // takes off the offset in force before the change, not the one of the new time, as
+    // Windows does.
+    struct Zone {
+        bool on = false;
+        SYSTEMTIME changeUtc{};
+        LONG offsetBeforeMinutes = 60;
+        LONG offsetAfterMinutes = 120;
+    } zone;
+
     // The process token's clock privilege. Enabling a privilege that is not held leaves
     // ERROR_NOT_ALL_ASSIGNED, as the platform does. The forced errors make the call fail.
     bool privilegeHeld = true;

@@ -1,12 +1,12 @@
 // Stand-in <windows.h>: events, waits, locks, the process and its module, local memory.
 #pragma once
 
-#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_OBJECT_0 ((DWORD)0x00000000)
 #define WAIT_TIMEOUT 0x00000102L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 #define INFINITE 0xFFFFFFFF
 
-#define PROCESS_ALL_ACCESS 0x1F0FFF
+#define PROCESS_ALL_ACCESS 0x1FFFFFL
 #define REALTIME_PRIORITY_CLASS 0x00000100
 #define MAX_PATH 260
 

@@ -51,7 +51,7 @@ typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 #define TRUE 1
 #define FALSE 0
 #ifndef NULL
-#define NULL 0
+#define NULL __null
 #endif
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
@@ -79,6 +79,7 @@ BOOL WINAPI MessageBeep(UINT type);
 
 #include "host_kernel.h"
 #include "host_time.h"
+#include "host_timer.h"
 #include "host_security.h"
 #include "host_registry.h"
 #include "host_service.h"

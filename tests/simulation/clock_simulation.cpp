@@ -92,8 +92,8 @@ SimScenario SimDefaultScenario(LONG slopMs, int driftPpm)
     scenario.durationS = 24 * 3600;
     scenario.seed = 1;
     scenario.pollMs = 51;
-    scenario.jitterMaxUs = 2000;
-    scenario.timerTickUs = 0;
+    scenario.jitterMaxUs = 1000;
+    scenario.timerTickUs = 1000;
     scenario.frameRate = 25;
     scenario.costs = SimCallCosts{20 * kNsPerUs, 1 * kNsPerUs, 50 * kNsPerUs, 10 * kNsPerUs};
     scenario.sampleEveryS = 0;
@@ -130,6 +130,7 @@ SimResult RunSimulation(const SimScenario &scenario)
 
         const std::uint64_t clockReadsBefore = g_sim.clockReads;
         const std::uint64_t clockSetsBefore = g_sim.clockSets;
+        g_sim.setsInCheck = 0;
         CheckTime();
         ++result.ticks;
 

@@ -30,7 +30,9 @@ struct SimScenario {
 };
 
 // 24 h from 2026-03-01 12:00:00.137 on the board (so midnight falls half-way), the computer
-// 400 ms ahead, 51 ms polls ending 0 to 2 ms late (a fine system timer), 25 frames a second,
+// 400 ms ahead, 51 ms polls on the 1 ms system timer that the worker asks for (each wait
+// ends at the first 1 ms tick once its time-out has run, then up to 1 ms late: polls 52 to
+// 53 ms apart), 25 frames a second,
 // and these call durations: a board read 20 us, a clock read 1 us, a clock set 50 us, a
 // privilege change 10 us.
 SimScenario SimDefaultScenario(LONG slopMs, int driftPpm);

@@ -47,7 +47,8 @@ BOOL SetComputerClock(const SYSTEMTIME *time)
         Spend(g_sim.costs.clockSetNs);
         return FALSE;
     }
-    g_sim.offsetBeforeSetNs = SimOffsetNs();
+    if (g_sim.setsInCheck++ == 0)
+        g_sim.offsetBeforeSetNs = SimOffsetNs();
     g_sim.computerAtSetNs = (CivilMsFrom1601(*time) - EpochMsFrom1601()) * SIM_NS_PER_MS;
     g_sim.setAtNs = g_sim.nowNs;
     g_sim.offsetAfterSetNs = SimOffsetNs();

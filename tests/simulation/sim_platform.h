@@ -55,7 +55,10 @@ struct SimPlatformState {
     std::int64_t lastShownMs;       // what it showed, in whole ms since the epoch
     std::uint64_t clockReads;       // one per comparison
     std::uint64_t clockSets;        // successful sets
-    std::int64_t offsetBeforeSetNs;  // computer minus board just before and after the latest set
+    int setsInCheck;                // successful sets since the simulation last cleared it:
+                                    // a local correction sets the clock twice
+    std::int64_t offsetBeforeSetNs;  // computer minus board just before the first set of the
+                                     // check, and just after the latest set
     std::int64_t offsetAfterSetNs;
     std::int64_t lastSetNs;          // virtual time of the latest set
 };

@@ -109,15 +109,15 @@ TEST_F(ClockWorkerTest, ANormalStartMakesItsCallsInOrder)
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
                             "RegQueryValueExA SvcInfo (nil) 4", "RegCloseKey", Pending(1, 3000),
                             "CreateEventA (nil) 1 0 (null)", "NttcOpen", Pending(2, 3000), "GetCurrentProcessId",
-                            "OpenProcess 0x1f0fff 0 4242", "SetPriorityClass 0x101 0x100", Pending(3, 3000),
+                            "OpenProcess 0x1fffff 0 4242", "SetPriorityClass 0x101 0x100", Pending(3, 3000),
                             "ConvertStringSecurityDescriptorToSecurityDescriptorA "
                             "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU) 1 (nil)",
                             "GetSecurityDescriptorDacl", "GetModuleFileNameA (nil) 512",
                             "SetFileSecurityA C:\\Program Files\\Horavex\\RUZivEr2.exe 4", Pending(4, 3000),
                             "OpenProcessToken 0x101 0x28", "LookupPrivilegeValueA (null) SeSystemtimePrivilege",
-                            "AdjustTokenPrivileges 0x102 disable-all (nil) 0 (nil) (nil)", kRunning,
-                            "WaitForSingleObject 0x100 51", "SetEvent 0x100", kClosing, "MessageBeep 0",
-                            "Sleep 5000"));
+                            "AdjustTokenPrivileges 0x102 disable-all (nil) 0 (nil) (nil)", kRunning, "timeBeginPeriod 1",
+                            "WaitForSingleObject 0x100 51", "SetEvent 0x100", "timeEndPeriod 1", kClosing,
+                            "MessageBeep 0", "Sleep 5000"));
     EXPECT_EQ(g_fakeKernel.priorityClass, static_cast<DWORD>(REALTIME_PRIORITY_CLASS));
     EXPECT_EQ(FakeOpenHandles(), 2);  // the process and its token stay open; the event is closed
 }
@@ -252,6 +252,7 @@ TEST_P(FailureTable, EndsThroughTheClosingSequence)
     EXPECT_THAT(calls[calls.size() - closing.size() - 1], StartsWith(c.lastCallBeforeClosing));
     ExpectClosingSequenceLast(c.eventCreated);
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
+    EXPECT_THAT(FakeCallsNamed("timeBeginPeriod"), IsEmpty());
     EXPECT_EQ(FakeCallsNamed("SetServiceStatus").size(), static_cast<size_t>(c.reportsMade));
     // A descriptor that could not be applied is freed; one that was applied is kept.
     EXPECT_EQ(g_fakeKernel.descriptors.size(), c.descriptorKept ? 1u : 0u);
@@ -362,6 +363,62 @@ TEST_F(ClockWorkerTest, ARefusedRetryReportEndsBeforeThePause)
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 5000"));
     ExpectClosingSequenceLast(true);
 }
+
+// ---- the 1 ms system timer around the polling loop ----
+
+struct TimerCase {
+    const char *name;
+    int consoleMode;
+    bool refused;
+    std::vector<std::string> calls;
+};
+
+void PrintTo(const TimerCase &c, std::ostream *os) { *os << c.name; }
+
+class TimerTable : public ClockWorkerTest, public ::testing::WithParamInterface<TimerCase> {};
+
+TEST_P(TimerTable, AskedForJustBeforeTheLoopAndGivenBackOnlyWhenGranted)
+{
+    const TimerCase &c = GetParam();
+    g_console.consoleMode = c.consoleMode;
+    g_fakeKernel.timerPeriodRefused = c.refused;
+    StopAtWait(2);
+    ::testing::internal::CaptureStdout();
+    RunClockWorker();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_THAT(CallsOnly({"SetServiceStatus", "timeBeginPeriod", "WaitForSingleObject", "NttcReadTime",
+                           "timeEndPeriod", "CloseHandle"}),
+                ElementsAreArray(c.calls));
+    EXPECT_EQ(g_fakeKernel.timerPeriodsHeld, 0);
+}
+
+const std::vector<std::string> kPollOnce = {"WaitForSingleObject 0x100 51", "NttcReadTime 0x300", "NttcReadTime 0x300",
+                                           "WaitForSingleObject 0x100 51"};
+
+std::vector<std::string> Joined(std::vector<std::vector<std::string>> parts)
+{
+    std::vector<std::string> joined;
+    for (const std::vector<std::string> &part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GrantedOrRefused, TimerTable,
+    ::testing::Values(
+        TimerCase{"ServiceGranted", 0, false,
+                  Joined({{Pending(1, 3000), Pending(2, 3000), Pending(3, 3000), Pending(4, 3000), kRunning,
+                           "timeBeginPeriod 1"},
+                          kPollOnce,
+                          {"timeEndPeriod 1", kClosing}})},
+        TimerCase{"ConsoleGranted", 1, false, Joined({{"timeBeginPeriod 1"}, kPollOnce, {"timeEndPeriod 1", kClosing}})},
+        // A refusal is no failure: the worker polls on the default timer and gives nothing back.
+        TimerCase{"ServiceRefused", 0, true,
+                  Joined({{Pending(1, 3000), Pending(2, 3000), Pending(3, 3000), Pending(4, 3000), kRunning,
+                           "timeBeginPeriod 1"},
+                          kPollOnce,
+                          {kClosing}})}),
+    [](const ::testing::TestParamInfo<TimerCase> &info) { return info.param.name; });
 
 // ---- stopping ----
 

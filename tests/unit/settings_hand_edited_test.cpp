@@ -203,7 +203,8 @@ TEST_F(HandEditedSettingsTest, TheLoadedSlopIsTheOneCompared)
     g_fake.localTime = FakeTime(2026, 3, 1, 12, 0, 10, 50 + 256);
     RunClockWorker();
     EXPECT_EQ(g_settings.slopMs, 255);
-    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 2026-03-01 12:00:10.080"));
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"),
+                ElementsAre("SetLocalTime 2026-03-01 12:00:10.080", "SetLocalTime 2026-03-01 12:00:10.080"));
 }
 
 }  // namespace

@@ -37,18 +37,30 @@ void ResetEverything()
 
 void EndEverything() { EndStatusReporting(); }
 
-std::vector<std::string> CallsExcept(const std::vector<std::string> &names)
+namespace {
+
+bool IsCallOf(const std::string &call, const std::vector<std::string> &names)
+{
+    for (const std::string &name : names)
+        if (call.compare(0, name.size() + 1, name + " ") == 0 || call == name)
+            return true;
+    return false;
+}
+
+std::vector<std::string> CallsWhere(const std::vector<std::string> &names, bool named)
 {
     std::vector<std::string> kept;
-    for (const std::string &call : g_fake.calls) {
-        bool excluded = false;
-        for (const std::string &name : names)
-            excluded = excluded || call.compare(0, name.size() + 1, name + " ") == 0 || call == name;
-        if (!excluded)
+    for (const std::string &call : g_fake.calls)
+        if (IsCallOf(call, names) == named)
             kept.push_back(call);
-    }
     return kept;
 }
+
+}  // namespace
+
+std::vector<std::string> CallsExcept(const std::vector<std::string> &names) { return CallsWhere(names, false); }
+
+std::vector<std::string> CallsOnly(const std::vector<std::string> &names) { return CallsWhere(names, true); }
 
 std::vector<std::string> CallsWithoutLocks()
 {

@@ -16,3 +16,6 @@ std::vector<std::string> CallsWithoutLocks();
 
 // The recorded calls whose line starts with none of the given names.
 std::vector<std::string> CallsExcept(const std::vector<std::string> &names);
+
+// The recorded calls whose line starts with one of the given names, in order.
+std::vector<std::string> CallsOnly(const std::vector<std::string> &names);

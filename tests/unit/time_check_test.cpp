@@ -11,6 +11,7 @@
 #include "service/console_output.h"
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 namespace {
@@ -18,6 +19,13 @@ namespace {
 HANDLE const kToken = reinterpret_cast<HANDLE>(0x70);
 const char kEnable[] = "AdjustTokenPrivileges 0x70 enable count=1 luid=22:0 attributes=2 16 (nil) (nil)";
 const char kDisable[] = "AdjustTokenPrivileges 0x70 disable-all (nil) 0 (nil) (nil)";
+
+// A local correction sets the clock twice, so that the second call converts with the
+// daylight-saving state the first one brought about.
+std::vector<std::string> LocalSetTwice(const std::string &time)
+{
+    return {"SetLocalTime " + time, "SetLocalTime " + time};
+}
 
 // A time-code word: hours, minutes, seconds given as packed BCD bytes, and the frame byte.
 DWORD Word(BYTE hours, BYTE minutes, BYTE seconds, BYTE frame)
@@ -236,6 +244,7 @@ TEST_F(TimeCheckTest, TheFirstComparisonAfterStartCorrectsAtOnce)
 {
     EXPECT_EQ(CompareAt(0x12345600, FakeTime(1999, 3, 1, 12, 30, 0, 0)), 1);
     EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetLocalTime", kEnable,
+                                          "SetLocalTime 1999-03-01 12:34:56.080",
                                           "SetLocalTime 1999-03-01 12:34:56.080", kDisable));
     EXPECT_EQ(FakeFormatTime(g_fake.localTime), "1999-03-01 12:34:56.080");
     EXPECT_EQ(g_fake.localTime.wDayOfWeek, 1);  // kept from the computer clock
@@ -252,7 +261,7 @@ TEST_F(TimeCheckTest, InStepThenTwoOutOfStepCorrectsOnTheSecond)
     EXPECT_EQ(g_timeCheck.inStep, 0);
     EXPECT_THAT(FakeCallsNamed("SetLocalTime"), IsEmpty());
     EXPECT_EQ(CompareAt(0x12002100, FakeTime(2026, 3, 1, 12, 0, 21, 600)), 1);
-    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 2026-03-01 12:00:21.080"));
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAreArray(LocalSetTwice("2026-03-01 12:00:21.080")));
     EXPECT_EQ(g_timeCheck.inStep, 1);
 }
 
@@ -262,7 +271,7 @@ TEST_F(TimeCheckTest, AnOutOfStepComparisonAfterACorrectionIsForgivenOnce)
     EXPECT_EQ(CompareAt(0x12345700, FakeTime(2026, 3, 1, 12, 40, 0, 0)), 0);
     EXPECT_THAT(FakeCallsNamed("SetLocalTime"), IsEmpty());
     EXPECT_EQ(CompareAt(0x12345800, FakeTime(2026, 3, 1, 12, 40, 1, 0)), 1);
-    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 2026-03-01 12:34:58.080"));
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAreArray(LocalSetTwice("2026-03-01 12:34:58.080")));
 }
 
 TEST_F(TimeCheckTest, AfterAFailedCorrectionTheNextOutOfStepComparisonTriesAgain)
@@ -271,7 +280,7 @@ TEST_F(TimeCheckTest, AfterAFailedCorrectionTheNextOutOfStepComparisonTriesAgain
     EXPECT_EQ(CompareAt(0x12345600, FakeTime(2026, 3, 1, 12, 30, 0, 0)), 0);
     g_fake.setLocalTimeError = 0;
     EXPECT_EQ(CompareAt(0x12345700, FakeTime(2026, 3, 1, 12, 30, 1, 0)), 1);
-    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 2026-03-01 12:34:57.080"));
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAreArray(LocalSetTwice("2026-03-01 12:34:57.080")));
 }
 
 TEST_F(TimeCheckTest, PrivilegeNotHeldLeavesTheClockAndSkipsTheDisabling)
@@ -298,6 +307,36 @@ TEST_F(TimeCheckTest, AFailedSetDisablesThePrivilegeAgain)
     EXPECT_THAT(FakeCallsNamed("AdjustTokenPrivileges"), ElementsAre(kEnable, kDisable));
     EXPECT_FALSE(g_fake.privilegeEnabled);
     EXPECT_EQ(g_timeCheck.inStep, 0);
+}
+
+TEST_F(TimeCheckTest, AFailedSecondLocalSetIsAFailedCorrection)
+{
+    g_fake.onCall = [](const std::string &call) {
+        if (call.rfind("SetLocalTime", 0) == 0 && FakeCallsNamed("SetLocalTime").size() == 2)
+            g_fake.setLocalTimeError = ERROR_ACCESS_DENIED;
+    };
+    EXPECT_EQ(CompareAt(0x12345600, FakeTime(2026, 3, 1, 12, 30, 0, 0)), 0);
+    EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetLocalTime", kEnable,
+                                          "SetLocalTime 2026-03-01 12:34:56.080",
+                                          "SetLocalTime 2026-03-01 12:34:56.080", kDisable));
+    EXPECT_FALSE(g_fake.privilegeEnabled);
+    EXPECT_EQ(g_timeCheck.inStep, 0);
+}
+
+// Spring forward at 01:00 UTC, from UTC+1 to UTC+2: the computer still shows 01:59:59 when
+// the board already shows 03:00:01. A single SetLocalTime would convert with the old offset
+// and leave the clock at 04:00:01, an hour ahead.
+TEST_F(TimeCheckTest, ACorrectionAcrossADaylightSavingChangeLandsOnTheBoardsTime)
+{
+    g_fake.zone.on = true;
+    g_fake.zone.changeUtc = FakeTime(2026, 3, 29, 1, 0, 0, 0);
+    Tick(0x03000110);
+    g_fake.systemTime = FakeTime(2026, 3, 29, 0, 59, 59, 0);
+    EXPECT_EQ(Tick(0x03000100), 1);
+    EXPECT_EQ(FakeFormatTime(g_fake.systemTime), "2026-03-29 01:00:01.080");
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    EXPECT_EQ(FakeFormatTime(local), "2026-03-29 03:00:01.080");
 }
 
 TEST_F(TimeCheckTest, AFailedDisableAfterTheSetGivesZeroAndStaysOutOfStep)
@@ -344,7 +383,7 @@ TEST_P(MidnightTable, TakesTheBoardsDate)
 {
     EXPECT_EQ(CompareAt(GetParam().word, GetParam().computer), 1);
     if (GetParam().set)
-        EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre(std::string("SetLocalTime ") + GetParam().set));
+        EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAreArray(LocalSetTwice(GetParam().set)));
     else
         EXPECT_THAT(FakeCallsNamed("SetLocalTime"), IsEmpty());
 }
@@ -400,11 +439,11 @@ TEST_F(TimeCheckTest, ABoardDateAfterTheClocksRangeIsNotSet)
 TEST_F(TimeCheckTest, TheClocksFirstAndLastDaysAreSetAcrossMidnight)
 {
     EXPECT_EQ(CompareAt(0x00000100, FakeTime(1601, 1, 1, 23, 59, 59, 500)), 1);
-    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 1601-01-02 00:00:01.080"));
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAreArray(LocalSetTwice("1601-01-02 00:00:01.080")));
     EXPECT_EQ(CompareAt(0x23595800, FakeTime(30827, 12, 31, 0, 0, 1, 0)), 0);  // forgiven after the correction
     EXPECT_THAT(FakeCallsNamed("SetLocalTime"), IsEmpty());
     EXPECT_EQ(CompareAt(0x23595800, FakeTime(30827, 12, 31, 0, 0, 1, 0)), 1);
-    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAre("SetLocalTime 30827-12-30 23:59:58.080"));
+    EXPECT_THAT(FakeCallsNamed("SetLocalTime"), ElementsAreArray(LocalSetTwice("30827-12-30 23:59:58.080")));
 }
 
 // ---- console mode ----
@@ -417,7 +456,8 @@ TEST_F(TimeCheckTest, ConsoleModeBeepsOnEachComparisonAndTracesTheChange)
     const std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(output, " Time Changed 7 \n");
     EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetLocalTime", "MessageBeep 0",
-                                          kEnable, "SetLocalTime 2026-03-01 12:34:56.080", kDisable));
+                                          kEnable, "SetLocalTime 2026-03-01 12:34:56.080",
+                                          "SetLocalTime 2026-03-01 12:34:56.080", kDisable));
     EXPECT_EQ(g_timeCheck.lastComputerSeconds, 7);
 
     ::testing::internal::CaptureStdout();
