@@ -25,7 +25,13 @@ set(HORAVEX_WIN_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
 
 set(HORAVEX_PROGRAM RUZivEr2)
 add_executable(RUZivEr2 ${CMAKE_SOURCE_DIR}/service/main.cpp)
-target_link_libraries(${HORAVEX_PROGRAM} PRIVATE horavex zyn_nttc advapi32 user32 winmm)
+target_link_libraries(${HORAVEX_PROGRAM} PRIVATE horavex_service)
+# Each layer with the system's libraries it calls: base beeps (user32); engine reads the board
+# (the reader library), sets up security and the clock (advapi32) and the timer (winmm); service
+# talks to the manager and the event log (advapi32).
+target_link_libraries(horavex_base PUBLIC user32)
+target_link_libraries(horavex_engine PUBLIC zyn_nttc advapi32 winmm)
+target_link_libraries(horavex_service PUBLIC advapi32)
 target_link_options(${HORAVEX_PROGRAM} PRIVATE ${HORAVEX_WIN_LINK_OPTIONS})
 
 add_test(NAME reader_imports_by_ordinal
@@ -69,7 +75,7 @@ add_custom_command(
 add_library(stand_in_check OBJECT ${CMAKE_SOURCE_DIR}/tests/windows/stand_in_check.cpp ${STAND_IN_CONSTANTS})
 target_include_directories(stand_in_check PRIVATE ${CMAKE_BINARY_DIR}/stand_in_check)
 # The program's definitions too, should it ever set _WIN32_WINNT or the like.
-target_compile_definitions(stand_in_check PRIVATE $<TARGET_PROPERTY:horavex,COMPILE_DEFINITIONS>)
+target_compile_definitions(stand_in_check PRIVATE $<TARGET_PROPERTY:horavex_base,COMPILE_DEFINITIONS>)
 
 # Benchmark floors: programs that only wait, to compare the running cost against.
 include(${CMAKE_SOURCE_DIR}/tests/bench/windows.cmake)

@@ -1,8 +1,8 @@
 // Reader board discovery.
 #include "engine/board_discovery.h"
 
+#include "base/console_output.h"
 #include "reader/nttc_reader.h"
-#include "service/console_output.h"
 
 BoardRecord g_board = {0, 0, 0};
 

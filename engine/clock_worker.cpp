@@ -3,14 +3,13 @@
 
 #include <sddl.h>
 
+#include "base/console_output.h"
+#include "base/program_path.h"
 #include "engine/board_discovery.h"
 #include "engine/settings_word.h"
+#include "engine/stop_request.h"
 #include "engine/time_check.h"
 #include "reader/nttc_reader.h"
-#include "service/console_output.h"
-#include "service/program_path.h"
-#include "service/status_report.h"
-#include "service/stop_request.h"
 
 WorkerState g_worker;
 
@@ -18,21 +17,14 @@ const char kProgramFileSecurity[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
 
 namespace {
 
-const DWORD kStartHintMs = 3000;
 const DWORD kDiscoveryRetryHintMs = 7000;
 const DWORD kDiscoveryRetryPauseMs = 3000;
 const DWORD kPollIntervalMs = 51;
 const UINT kPollTimerPeriodMs = 1;
 const DWORD kClosingPauseMs = 5000;
 
-// As a service, reports that the start-up goes on; in console mode the caller's trace
-// line stands for the report. Returns 0 when the Service Control Manager refused it.
-int ReportStartProgress(DWORD waitHintMs)
-{
-    if (g_console.consoleMode)
-        return 1;
-    return ReportStatus(SERVICE_START_PENDING, NO_ERROR, waitHintMs);
-}
+// Returns 0 when the start-up must end.
+int ReportStartProgress(DWORD waitHintMs) { return g_worker.reporter->reportStarting(waitHintMs); }
 
 void TraceStateLine(void)
 {
@@ -55,9 +47,15 @@ int DiscoverBoard(void)
     return g_worker.discoveryResult;
 }
 
+void TakeSettings(void)
+{
+    g_worker.timeCheck.slopMs = g_settings.slopMs;
+    g_worker.timeCheck.useUtc = g_settings.useUtc;
+}
+
 void TakeBoardRecord(void)
 {
-    g_worker.boardAddress = g_board.boardAddress;
+    g_worker.timeCheck.boardAddress = g_board.boardAddress;
     g_worker.startFamilyCode = g_board.familyCode;
     g_worker.startIdentificationValue = g_board.identificationValue;
     g_worker.startBoardAddress = g_board.boardAddress;
@@ -109,16 +107,17 @@ int ProtectProgramFile(void)
 // every privilege of the process disabled until then.
 int PrepareClockPrivilege(void)
 {
-    if (!OpenProcessToken(g_worker.process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &g_worker.token))
+    TimeCheckInputs &check = g_worker.timeCheck;
+    if (!OpenProcessToken(g_worker.process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &check.token))
         return 0;
     ConsoleTrace(" Open Process Token  \n");
     LUID luid;
     if (!LookupPrivilegeValueA(NULL, SE_SYSTEMTIME_NAME, &luid))
         return 0;
-    g_worker.privileges.PrivilegeCount = 1;
-    g_worker.privileges.Privileges[0].Luid = luid;
-    g_worker.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(g_worker.token, TRUE, NULL, 0, NULL, NULL);
+    check.privileges.PrivilegeCount = 1;
+    check.privileges.Privileges[0].Luid = luid;
+    check.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(check.token, TRUE, NULL, 0, NULL, NULL);
     return GetLastError() == ERROR_SUCCESS;
 }
 
@@ -126,6 +125,7 @@ int PrepareClockPrivilege(void)
 int StartUp(void)
 {
     LoadSettingsWord();
+    TakeSettings();
     g_worker.tickCount = 0;
     if (!ReportStartProgress(kStartHintMs))
         return 0;
@@ -151,11 +151,9 @@ int StartUp(void)
         return 0;
     if (!PrepareClockPrivilege())
         return 0;
-    if (g_console.consoleMode) {
-        ConsoleTrace(" Initialize Token Privileges  \n");
-        return 1;
-    }
-    return ReportStatus(SERVICE_RUNNING, NO_ERROR, 0);
+    StartTimeCheck(&g_worker.timeCheck);
+    ConsoleTrace(" Initialize Token Privileges  \n");
+    return g_worker.reporter->reportRunning();
 }
 
 // A wait ends on a tick of the system timer. Since Windows 10 version 2004 a process that
@@ -183,7 +181,7 @@ void PollUntilStopped(void)
 {
     while (WaitForSingleObject(g_stopRequest.stopEvent, kPollIntervalMs) == WAIT_TIMEOUT) {
         ++g_worker.tickCount;
-        if (CheckTime() == 1 && g_console.consoleMode) {
+        if (CheckTime() == 1) {
             ConsoleTrace(" CheckTime TRUE. \n");
             TraceStateLine();
         }
@@ -200,8 +198,9 @@ void CloseDown(void)
 
 }  // namespace
 
-void RunClockWorker(void)
+void RunClockWorker(const WorkerReporter *reporter)
 {
+    g_worker.reporter = reporter;
     if (StartUp()) {
         RequestPollTimer();
         PollUntilStopped();

@@ -11,17 +11,32 @@
 
 #include <windows.h>
 
+#include "engine/time_check.h"
+
+// The wait hint of every start-up report but the discovery retry's: the first report, which
+// the service entry makes before the worker runs, and one after each later step.
+inline constexpr DWORD kStartHintMs = 3000;
+
+// How the worker tells the one who runs it how its start-up goes. The service entry passes
+// reports to the Service Control Manager; the console run passes ones that only let the
+// trace speak. Each returns 0 when the start-up must end (the manager refused the report).
+struct WorkerReporter {
+    // A start-up step is done and more follow; the next should take at most waitHintMs.
+    int (*reportStarting)(DWORD waitHintMs);
+    // The start-up is complete and the worker polls from now on.
+    int (*reportRunning)(void);
+};
+
 struct WorkerState {
+    const WorkerReporter *reporter;  // as RunClockWorker was given it
     DWORD tickCount;                 // polling ticks since the loop started
     int discoveryResult;             // FindReaderBoard's result, 1 once a board is found
-    WORD boardAddress;               // working copy passed to NttcReadTime
     DWORD startFamilyCode;           // start-up copies of the board record, for the trace
     DWORD startIdentificationValue;
     DWORD startBoardAddress;
     HANDLE process;                  // the own process, all access
     PSECURITY_DESCRIPTOR programFileSecurity;  // applied to the program's file, kept
-    HANDLE token;                    // process token: TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
-    TOKEN_PRIVILEGES privileges;     // SeSystemtimePrivilege, SE_PRIVILEGE_ENABLED
+    TimeCheckInputs timeCheck;       // built step by step, given to the check before the loop
     int pollTimerGranted;            // 1 while the 1 ms system timer is held for the loop
 };
 
@@ -31,5 +46,6 @@ extern WorkerState g_worker;
 // read and execute for Users, not inherited from the folder.
 extern const char kProgramFileSecurity[];
 
-// Runs the worker on the calling thread; returns after the closing sequence.
-void RunClockWorker(void);
+// Runs the worker on the calling thread, telling `reporter` how the start-up goes; returns
+// after the closing sequence.
+void RunClockWorker(const WorkerReporter *reporter);

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 SettingsState g_settings = {0, 150, 0};
 

@@ -1,10 +1,8 @@
 // The time-code check and the clock correction.
 #include "engine/time_check.h"
 
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
+#include "base/console_output.h"
 #include "reader/nttc_reader.h"
-#include "service/console_output.h"
 
 TimeCheckState g_timeCheck;
 
@@ -58,11 +56,11 @@ int ReadTimeCodeWord(void)
 {
     // A failed read may leave the word as it was, so the first read goes into the kept
     // word too: what is compared is always a value that was read at some time.
-    NttcReadTime(&g_timeCheck.timeCodeWord, &g_worker.boardAddress);
+    NttcReadTime(&g_timeCheck.timeCodeWord, &g_timeCheck.inputs.boardAddress);
     const DWORD first = g_timeCheck.timeCodeWord;
-    int read = NttcReadTime(&g_timeCheck.timeCodeWord, &g_worker.boardAddress);
+    int read = NttcReadTime(&g_timeCheck.timeCodeWord, &g_timeCheck.inputs.boardAddress);
     if (g_timeCheck.timeCodeWord != first)
-        read = NttcReadTime(&g_timeCheck.timeCodeWord, &g_worker.boardAddress);
+        read = NttcReadTime(&g_timeCheck.timeCodeWord, &g_timeCheck.inputs.boardAddress);
     return read;
 }
 
@@ -85,7 +83,7 @@ int ArmOrFire(DWORD word)
 
 void ReadComputerClock(SYSTEMTIME *now)
 {
-    if (g_settings.useUtc)
+    if (g_timeCheck.inputs.useUtc)
         GetSystemTime(now);
     else
         GetLocalTime(now);
@@ -96,7 +94,7 @@ void ReadComputerClock(SYSTEMTIME *now)
 // second call converts with the state the first one brought about, and lands on the time.
 BOOL SetComputerClock(const SYSTEMTIME *time)
 {
-    if (g_settings.useUtc)
+    if (g_timeCheck.inputs.useUtc)
         return SetSystemTime(time);
     return SetLocalTime(time) && SetLocalTime(time);
 }
@@ -149,7 +147,13 @@ int ShiftDate(SYSTEMTIME *time, int days)
     return 1;
 }
 
-void DisableAllPrivileges(void) { AdjustTokenPrivileges(g_worker.token, TRUE, NULL, 0, NULL, NULL); }
+void DisableAllPrivileges(void) { AdjustTokenPrivileges(g_timeCheck.inputs.token, TRUE, NULL, 0, NULL, NULL); }
+
+void EnableClockPrivilege(void)
+{
+    TimeCheckInputs &inputs = g_timeCheck.inputs;
+    AdjustTokenPrivileges(inputs.token, FALSE, &inputs.privileges, sizeof inputs.privileges, NULL, NULL);
+}
 
 // Sets the clock to the board's time of day, 80 ms past the second, on the board's date.
 // The clock privilege is enabled just for the change.
@@ -162,7 +166,7 @@ int CorrectClock(SYSTEMTIME *now, const BoardTime &board, int boardDayShift)
     now->wSecond = static_cast<WORD>(board.seconds);
     now->wMilliseconds = kBoardSetOffsetMs;
 
-    AdjustTokenPrivileges(g_worker.token, FALSE, &g_worker.privileges, sizeof g_worker.privileges, NULL, NULL);
+    EnableClockPrivilege();
     if (GetLastError() != ERROR_SUCCESS)
         return 0;
     if (!SetComputerClock(now)) {
@@ -179,6 +183,8 @@ int CorrectClock(SYSTEMTIME *now, const BoardTime &board, int boardDayShift)
 
 }  // namespace
 
+void StartTimeCheck(const TimeCheckInputs *inputs) { g_timeCheck.inputs = *inputs; }
+
 int CheckTime(void)
 {
     static_assert(sizeof(TOKEN_PRIVILEGES) == 16, "the privilege record is passed as 16 bytes");
@@ -190,14 +196,14 @@ int CheckTime(void)
 
     SYSTEMTIME now;
     ReadComputerClock(&now);
-    if (g_console.consoleMode)
-        MessageBeep(MB_OK);
+    ConsoleBeep();
     g_timeCheck.lastComputerSeconds = now.wSecond;
 
     const BoardTime board = DecodeBoardTime(g_timeCheck.timeCodeWord);
     int boardDayShift;
     const LONG offsetMs = OffsetFromBoardMs(board, now, &boardDayShift);
-    if (offsetMs <= g_settings.slopMs && -offsetMs <= g_settings.slopMs) {
+    const LONG slopMs = g_timeCheck.inputs.slopMs;
+    if (offsetMs <= slopMs && -offsetMs <= slopMs) {
         g_timeCheck.inStep = 1;
         return 1;
     }

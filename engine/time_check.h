@@ -9,7 +9,17 @@
 
 #include <windows.h>
 
+// What the check is given, once, by the worker's start-up.
+struct TimeCheckInputs {
+    WORD boardAddress;            // passed to NttcReadTime
+    LONG slopMs;                  // the clock may differ from the board by this much, in ms
+    int useUtc;                   // 1: the clock is read and set in UTC; 0: in local time
+    HANDLE token;                 // process token: TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
+    TOKEN_PRIVILEGES privileges;  // SeSystemtimePrivilege, SE_PRIVILEGE_ENABLED
+};
+
 struct TimeCheckState {
+    TimeCheckInputs inputs;     // as StartTimeCheck was given them
     DWORD timeCodeWord;         // the word most recently read
     int armed;                  // 1 after a word with bit 0x10 in its frame/status byte
     int inStep;                 // 1 after an in-step comparison or a correction
@@ -17,6 +27,10 @@ struct TimeCheckState {
 };
 
 extern TimeCheckState g_timeCheck;
+
+// Gives the check its inputs; the worker calls it once, before the first tick. The check's
+// own state (flags, word, seconds) is left as it is: zero at process start.
+void StartTimeCheck(const TimeCheckInputs *inputs);
 
 // One polling tick. Returns 1 when the clock is in step (it was, or has just been set),
 // otherwise 0.

@@ -1,12 +1,14 @@
 // The program's entry: choosing and running one of the four paths.
 #include "service/command_line.h"
 
+#include <cstring>
+
+#include "base/console_output.h"
+#include "base/service_names.h"
 #include "engine/settings_word.h"
-#include "service/console_output.h"
 #include "service/console_run.h"
 #include "service/service_entry.h"
 #include "service/service_install.h"
-#include "service/service_names.h"
 #include "service/status_report.h"
 
 namespace {
@@ -39,8 +41,9 @@ void PrintUsage(void)
     ConsolePrint("%s -unload <enter>\n", kProgramName);
 }
 
-// The dispatcher needs writable names; the table lives as long as the dispatcher runs.
-char g_dispatchName[] = "ZYN_NT_Horavex2";
+// The dispatcher takes writable names: the table's is a copy of the service name, made just
+// before the call. The table lives as long as the dispatcher runs.
+char g_dispatchName[sizeof kServiceName];
 const SERVICE_TABLE_ENTRYA kDispatchTable[] = {{g_dispatchName, ServiceEntry}, {NULL, NULL}};
 
 int RunUsagePath(void)
@@ -49,6 +52,7 @@ int RunUsagePath(void)
     ConsolePrint("\nStartServiceCtrlDispatcher being called.\n");
     ConsolePrint("This may take several seconds.  Please wait.\n");
     Sleep(kDispatcherPauseMs);
+    std::memcpy(g_dispatchName, kServiceName, sizeof kServiceName);
     if (StartServiceCtrlDispatcherA(kDispatchTable))
         return 0;
     LogErrorEvent("StartServiceCtrlDispatcher failed.");

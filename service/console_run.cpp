@@ -1,16 +1,28 @@
 // `-debug`: the worker in the console, stopped by Ctrl+C or Ctrl+Break.
 #include "service/console_run.h"
 
+#include "base/console_output.h"
+#include "base/service_names.h"
 #include "engine/clock_worker.h"
-#include "service/console_output.h"
-#include "service/service_names.h"
-#include "service/stop_request.h"
+#include "engine/stop_request.h"
+
+namespace {
+
+// At the console there is no manager to report to: the worker's trace lines say how the
+// start-up goes, and nothing here can refuse it.
+int GoOnStarting(DWORD) { return 1; }
+
+int GoOnRunning(void) { return 1; }
+
+}  // namespace
+
+const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning};
 
 void RunInConsole(void)
 {
     ConsolePrint("Debugging %s.\n", kDisplayName);
     SetConsoleCtrlHandler(ConsoleControl, TRUE);
-    RunClockWorker();
+    RunClockWorker(&kConsoleReporter);
 }
 
 // Runs on a thread the system starts for each console event.

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+#include "engine/clock_worker.h"
+
+// The worker's start-up at the console: its trace lines tell it, and nothing refuses it.
+extern const WorkerReporter kConsoleReporter;
+
 // Runs the worker on this thread in console mode; returns when it returns.
 void RunInConsole(void);
 

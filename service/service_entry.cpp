@@ -1,16 +1,20 @@
 // The service's main function and its control handler.
 #include "service/service_entry.h"
 
+#include "base/service_names.h"
 #include "engine/clock_worker.h"
-#include "service/service_names.h"
+#include "engine/stop_request.h"
 #include "service/status_report.h"
-#include "service/stop_request.h"
 
 namespace {
 
-const DWORD kStartHintMs = 3000;
+int ReportStartPending(DWORD waitHintMs) { return ReportStatus(SERVICE_START_PENDING, NO_ERROR, waitHintMs); }
+
+int ReportRunning(void) { return ReportStatus(SERVICE_RUNNING, NO_ERROR, 0); }
 
 }  // namespace
+
+const WorkerReporter kServiceReporter = {ReportStartPending, ReportRunning};
 
 // The start request's arguments have no effect: the settings word is the only setting.
 void WINAPI ServiceEntry(DWORD, LPSTR *)
@@ -19,9 +23,9 @@ void WINAPI ServiceEntry(DWORD, LPSTR *)
     if (!statusHandle)
         return;
     SetStatusHandle(statusHandle);
-    if (ReportStatus(SERVICE_START_PENDING, NO_ERROR, kStartHintMs))
-        RunClockWorker();
-    ReportStatus(SERVICE_STOPPED, GetLastErrorCode(), 0);
+    if (ReportStartPending(kStartHintMs))
+        RunClockWorker(&kServiceReporter);
+    ReportStatus(SERVICE_STOPPED, LastLoggedErrorCode(), 0);
 }
 
 // Every control is answered with the current state; a stop first marks it stop-pending

@@ -8,6 +8,12 @@
 
 #include <windows.h>
 
+#include "engine/clock_worker.h"
+
+// The worker's start-up, told to the Service Control Manager: start-pending reports with
+// their wait hints, then the running report.
+extern const WorkerReporter kServiceReporter;
+
 void WINAPI ServiceEntry(DWORD argc, LPSTR *argv);
 
 void WINAPI ServiceControl(DWORD control);

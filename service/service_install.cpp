@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "service/console_output.h"
-#include "service/program_path.h"
-#include "service/service_names.h"
+#include "base/console_output.h"
+#include "base/program_path.h"
+#include "base/service_names.h"
 #include "service/status_report.h"
 
 ServiceInstallState g_serviceInstall;

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "service/console_output.h"
-#include "service/service_names.h"
+#include "base/console_output.h"
+#include "base/service_names.h"
 
 StatusState g_status;
 
@@ -135,7 +135,7 @@ void LogErrorEvent(const char *message)
     DeregisterEventSource(source);
 }
 
-DWORD GetLastErrorCode(void)
+DWORD LastLoggedErrorCode(void)
 {
     EnterCriticalSection(&g_status.lock);
     const DWORD error = g_status.lastErrorCode;

@@ -45,9 +45,9 @@ void SetCurrentState(DWORD state);
 BOOL ReportCurrentState(void);
 
 // Writes an error entry to the event log: "ZYN_NT_Horavex2 error: <code>" and `message`,
-// where <code> is the calling thread's last error, kept for GetLastErrorCode. Nothing in
+// where <code> is the calling thread's last error, kept for LastLoggedErrorCode. Nothing in
 // console mode.
 void LogErrorEvent(const char *message);
 
 // The error of the last entry logged, 0 if none; the service's final exit code.
-DWORD GetLastErrorCode(void);
+DWORD LastLoggedErrorCode(void);

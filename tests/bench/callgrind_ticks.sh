@@ -4,7 +4,7 @@
 # and set-up without a tick), divided by N. Prints a Markdown table with two figures: all
 # instructions (the product, the lean platform that stands in for the reader library and
 # the system, and the driver's loop), and the product's own (functions compiled from
-# engine/ and service/, as callgrind_annotate attributes them).
+# base/, engine/ and service/, as callgrind_annotate attributes them).
 #
 #   tests/bench/callgrind_ticks.sh [BUILD_DIR] [N]
 #
@@ -36,7 +36,8 @@ instructions() {
     # Run from the scratch folder: callgrind_annotate shows the paths under the current folder
     # relative to it, and the product's are recognised by their full path.
     product=$(cd "$work" && callgrind_annotate --threshold=100 --auto=no "$out" 2> /dev/null \
-        | awk -v root="$root" 'index($0, root "/engine/") || index($0, root "/service/") { gsub(",", "", $1); sum += $1 }
+        | awk -v root="$root" 'index($0, root "/base/") || index($0, root "/engine/") || index($0, root "/service/") {
+                                   gsub(",", "", $1); sum += $1 }
                                END { print sum + 0 }')
     echo "$total $product"
 }

@@ -2,16 +2,9 @@
 #include "lean_platform.h"
 
 #include "civil_time.h"
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
 #include "reader/nttc_reader.h"
 
 LeanPlatformState g_lean;
-
-// The records of the worker and the settings word, which CheckTime reads; their modules are
-// not linked into the programs that use this platform.
-WorkerState g_worker;
-SettingsState g_settings = {0, 150, 0};
 
 void LeanReset(void)
 {

@@ -4,10 +4,9 @@
 // recording fake of the unit tests formats a line for every call, which would cost more
 // than the tick itself.)
 //
-// Only CheckTime's module is linked from the product, with the console output it traces
-// through. The worker and the settings word, whose records CheckTime reads, are not: their
-// records are defined in lean_platform.cpp, and PrepareTicks (tick_kinds.h) fills them as
-// the worker's start-up would.
+// Only CheckTime's module is taken from the product's engine, with the console output it
+// traces through; PrepareTicks (tick_kinds.h) gives it its inputs as the worker's start-up
+// would (StartTestTimeCheck).
 #pragma once
 
 #include <windows.h>

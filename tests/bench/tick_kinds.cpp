@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/console_output.h"
 #include "civil_time.h"
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
+#include "engine/time_check.h"
 #include "lean_platform.h"
-#include "service/console_output.h"
+#include "time_check_setup.h"
 
 // name, armed/inStep before, armed/inStep after, result,
 // reads, clock reads, clock sets, enables, disables, beeps, date conversions
@@ -33,8 +33,6 @@ const TickKindInfo kTickKinds[TICK_KIND_COUNT] = {
 
 namespace {
 
-HANDLE const kToken = reinterpret_cast<HANDLE>(0x70);
-const LUID kSystemtimeLuid = {22, 0};
 
 // The board shows 12:34:56 (frame byte added per kind); the computer clock reads 60 ms past
 // that second, 10 ms from the board's comparison point, or a second later when out of step.
@@ -50,15 +48,8 @@ SYSTEMTIME ClockAt(int day, int hour, int minute, int second, int millisecond)
 
 void PrepareRecords(void)
 {
-    g_timeCheck = TimeCheckState{};
-    g_settings = SettingsState{0, 150, 0};
     g_console = ConsoleState{0};
-    g_worker = WorkerState{};
-    g_worker.boardAddress = 0x300;
-    g_worker.token = kToken;
-    g_worker.privileges.PrivilegeCount = 1;
-    g_worker.privileges.Privileges[0].Luid = kSystemtimeLuid;
-    g_worker.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    StartTestTimeCheck(150, 0);
 }
 
 void AnswerWord(DWORD word) { LeanAnswerWords(&word, 1); }
@@ -112,7 +103,7 @@ void PrepareTicks(TickKind kind)
     case TICK_CORRECTS_UTC:
         AnswerWord(kBoardSecond);
         g_lean.clock = outOfStep;
-        g_settings.useUtc = 1;
+        g_timeCheck.inputs.useUtc = 1;
         break;
     case TICK_CORRECTS_ACROSS_MIDNIGHT:
         AnswerWord(kBoardJustAfterMidnight);

@@ -7,7 +7,7 @@
 #   e2e_install_program FOLDER PROGRAM LIBRARY [INI_LINES...]
 #   e2e_run NAME SECONDS -- PROGRAM ARGS...    # output in CASE_DIR/NAME.out and NAME.err
 #
-# Why the cases are built this way (facts in /work/shared/platform-notes.md):
+# Why the cases are built this way (facts in docs/wine-notes.md):
 # - Making a prefix takes about 20 s, so the fixture makes one template per build and every
 #   case works in a `cp -a` copy of it: its own registry and service manager, so cases run
 #   in parallel without seeing each other.
@@ -283,7 +283,7 @@ e2e_poll_states() {
 
 # Starts the service with sc.exe and waits for RUNNING. Wine's sc start returns only when
 # the program has called the dispatcher, 10 s after its start, and its exit status is no
-# guide (platform-notes: 1 even when it worked), so the state is what is checked.
+# guide (docs/wine-notes.md: 1 even when it worked), so the state is what is checked.
 # Sets E2E_START_MS (when sc start was run) and E2E_RUNNING_MS (RUNNING first seen, since).
 e2e_start_service_running() {
     E2E_START_MS=$(e2e_now_ms)

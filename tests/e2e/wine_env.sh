@@ -5,7 +5,7 @@
 #   wine_run 32 30 out.txt err.txt -- prog.exe args...
 #   wine_end_prefix
 #
-# Facts behind the helpers are in /work/shared/platform-notes.md. In short: Wine's own
+# Facts behind the helpers are in docs/wine-notes.md. In short: Wine's own
 # processes (wineserver, services.exe) inherit the output of whatever started them and keep
 # it open, so every Wine command here writes to files, never to a pipe, and reads nothing
 # from the terminal; every run is bounded by `timeout`; and a prefix's processes are ended

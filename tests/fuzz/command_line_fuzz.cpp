@@ -29,7 +29,7 @@
 #include "fake_service_manager.h"
 #include "fuzz_support.h"
 #include "service/command_line.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 #include "test_support.h"
 
 namespace {

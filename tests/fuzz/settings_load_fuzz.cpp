@@ -17,7 +17,7 @@
 #include "engine/settings_word.h"
 #include "fake_platform.h"
 #include "fuzz_support.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 namespace {
 

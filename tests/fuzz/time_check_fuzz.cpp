@@ -33,20 +33,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
+#include "base/console_output.h"
 #include "engine/time_check.h"
 #include "fake_platform.h"
 #include "fake_reader.h"
 #include "fuzz_support.h"
-#include "service/console_output.h"
 #include "test_support.h"
+#include "time_check_setup.h"
 
 namespace {
 
 const int kMostTicks = 2000;
-const WORD kBoardAddress = 0x300;
-HANDLE const kToken = reinterpret_cast<HANDLE>(0x70);
 const char kReadCall[] = "NttcReadTime 0x300";
 const char kEnableCall[] = "AdjustTokenPrivileges 0x70 enable count=1 luid=22:0 attributes=2 16 (nil) (nil)";
 const char kDisableCall[] = "AdjustTokenPrivileges 0x70 disable-all (nil) 0 (nil) (nil)";
@@ -282,14 +279,8 @@ void StartRun(FuzzInput &in, Model &model)
     model.console = setup >> 1 & 1;
     model.slopMs = 50 + in.Byte() % 206;
     model.lastMs = LastMs();
-    g_settings.useUtc = model.useUtc;
-    g_settings.slopMs = static_cast<LONG>(model.slopMs);
+    StartTestTimeCheck(static_cast<LONG>(model.slopMs), model.useUtc);
     g_console.consoleMode = model.console;
-    g_worker.boardAddress = kBoardAddress;
-    g_worker.token = kToken;
-    g_worker.privileges.PrivilegeCount = 1;
-    g_worker.privileges.Privileges[0].Luid = LUID{22, 0};
-    g_worker.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
 
     std::int64_t startMs = 0;
     switch (setup >> 2 & 3) {

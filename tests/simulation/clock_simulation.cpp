@@ -3,11 +3,10 @@
 
 #include <algorithm>
 
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
+#include "base/console_output.h"
 #include "engine/time_check.h"
 #include "reader/standin/standin_words.h"
-#include "service/console_output.h"
+#include "time_check_setup.h"
 
 namespace {
 
@@ -19,15 +18,8 @@ double Seconds(std::int64_t ns) { return static_cast<double>(ns) / SIM_NS_PER_S;
 // The records as the worker's start-up leaves them, and CheckTime's own at process start.
 void StartRecords(LONG slopMs)
 {
-    g_timeCheck = TimeCheckState{};
-    g_settings = SettingsState{0, slopMs, 0};
     g_console = ConsoleState{0};
-    g_worker = WorkerState{};
-    g_worker.boardAddress = 0x300;
-    g_worker.token = reinterpret_cast<HANDLE>(0x70);
-    g_worker.privileges.PrivilegeCount = 1;
-    g_worker.privileges.Privileges[0].Luid.LowPart = 22;
-    g_worker.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    StartTestTimeCheck(slopMs, 0);
 }
 
 void StartClocks(const SimScenario &scenario, std::int64_t startNs)

@@ -2,17 +2,10 @@
 #include "sim_platform.h"
 
 #include "civil_time.h"
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
 #include "reader/nttc_reader.h"
 #include "reader/standin/standin_words.h"
 
 SimPlatformState g_sim;
-
-// The records of the worker and the settings word, which CheckTime reads; their modules are
-// not linked into the simulation.
-WorkerState g_worker;
-SettingsState g_settings = {0, 150, 0};
 
 namespace {
 

@@ -8,10 +8,9 @@
 // runs from where it was last set at a rate off by a set drift. SetLocalTime really moves it;
 // the clock privilege is always held.
 //
-// Only CheckTime's module is linked from the product, with the console output it traces
-// through. The worker and the settings word, whose records CheckTime reads, are not: their
-// records are defined in sim_platform.cpp and filled by the simulation as the worker's
-// start-up would.
+// Only CheckTime's module is taken from the product's engine, with the console output it
+// traces through; the simulation gives it its inputs as the worker's start-up would
+// (StartTestTimeCheck).
 #pragma once
 
 #include <windows.h>

@@ -14,7 +14,7 @@
 
 #include "fake_platform.h"
 #include "fake_reader.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

@@ -12,9 +12,9 @@
 #include "fake_platform.h"
 #include "fake_reader.h"
 #include "fake_service.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 #include "service/status_report.h"
-#include "service/stop_request.h"
+#include "engine/stop_request.h"
 #include "test_support.h"
 
 using ::testing::ElementsAre;
@@ -103,7 +103,7 @@ protected:
 TEST_F(ClockWorkerTest, ANormalStartMakesItsCallsInOrder)
 {
     StopAtWait(1);
-    RunClockWorker();
+    RunWorker();
     EXPECT_THAT(CallsExcept({"InitializeCriticalSection", "EnterCriticalSection", "LeaveCriticalSection",
                              "NttcIdentify", "NttcWriteReg"}),
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
@@ -125,19 +125,20 @@ TEST_F(ClockWorkerTest, ANormalStartMakesItsCallsInOrder)
 TEST_F(ClockWorkerTest, TheClockPrivilegeRecordIsPreparedForTheCheck)
 {
     StopAtWait(1);
-    RunClockWorker();
-    EXPECT_EQ(g_worker.token, reinterpret_cast<HANDLE>(0x102));
-    EXPECT_EQ(g_worker.privileges.PrivilegeCount, 1u);
-    EXPECT_EQ(g_worker.privileges.Privileges[0].Luid.LowPart, 22u);
-    EXPECT_EQ(g_worker.privileges.Privileges[0].Luid.HighPart, 0);
-    EXPECT_EQ(g_worker.privileges.Privileges[0].Attributes, static_cast<DWORD>(SE_PRIVILEGE_ENABLED));
-    EXPECT_EQ(g_settings.slopMs, 150);
+    RunWorker();
+    EXPECT_EQ(g_timeCheck.inputs.token, reinterpret_cast<HANDLE>(0x102));
+    EXPECT_EQ(g_timeCheck.inputs.privileges.PrivilegeCount, 1u);
+    EXPECT_EQ(g_timeCheck.inputs.privileges.Privileges[0].Luid.LowPart, 22u);
+    EXPECT_EQ(g_timeCheck.inputs.privileges.Privileges[0].Luid.HighPart, 0);
+    EXPECT_EQ(g_timeCheck.inputs.privileges.Privileges[0].Attributes, static_cast<DWORD>(SE_PRIVILEGE_ENABLED));
+    EXPECT_EQ(g_timeCheck.inputs.slopMs, 150);
+    EXPECT_EQ(g_timeCheck.inputs.useUtc, 0);
 }
 
 TEST_F(ClockWorkerTest, TheProgramFileGetsAProtectedDaclNotANullOne)
 {
     StopAtWait(1);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_fakeKernel.appliedDescriptor, "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)");
     EXPECT_THAT(FakeCallsNamed("SetFileSecurityA"), ElementsAre("SetFileSecurityA C:\\Program Files\\Horavex\\RUZivEr2.exe 4"));
     EXPECT_EQ(g_fakeKernel.descriptors.size(), 1u);  // kept once applied
@@ -154,7 +155,7 @@ TEST_F(ClockWorkerTest, ConsoleModeTracesEachStepAndEachCheckInStep)
     g_fake.localTime = FakeTime(2026, 3, 1, 12, 0, 10, 60);
     StopAtWait(3);
     ::testing::internal::CaptureStdout();
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "96h\n"
               " Found TAV \n"
@@ -175,7 +176,7 @@ TEST_F(ClockWorkerTest, TheCheckReadsTheAddressTheBoardAnsweredAt)
 {
     g_fakeReader.boards[0x300] = FakeBoardAnswer{2, 0x310};
     StopAtWait(2);
-    RunClockWorker();
+    RunWorker();
     EXPECT_THAT(FakeCallsNamed("NttcReadTime"), ElementsAre("NttcReadTime 0x310", "NttcReadTime 0x310"));
     EXPECT_EQ(g_worker.startBoardAddress, 0x310u);
     EXPECT_EQ(g_worker.startFamilyCode, 2u);
@@ -192,20 +193,20 @@ TEST_F(ClockWorkerTest, ABoardFoundOnlyOnTheSecondPassAddsAReportAndAPause)
             g_fakeReader.boards[0xC800] = FakeBoardAnswer{1, 0xC800};
     };
     StopAtWait(1);
-    RunClockWorker();
+    RunWorker();
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"),
                 ElementsAre(Pending(1, 3000), Pending(2, 7000), Pending(3, 3000), Pending(4, 3000), Pending(5, 3000),
                             kRunning));
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 3000", "Sleep 5000"));
     EXPECT_EQ(FakeCallsNamed("NttcIdentify").size(), 22u + 11u);
     EXPECT_EQ(g_worker.discoveryResult, 1);
-    EXPECT_EQ(g_worker.boardAddress, 0xC800);
+    EXPECT_EQ(g_timeCheck.inputs.boardAddress, 0xC800);
 }
 
 TEST_F(ClockWorkerTest, NoBoardAtAllEndsAfterTwoPasses)
 {
     g_fakeReader.boards.clear();
-    RunClockWorker();
+    RunWorker();
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), ElementsAre(Pending(1, 3000), Pending(2, 7000)));
     EXPECT_EQ(FakeCallsNamed("NttcIdentify").size(), 44u);
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 3000", "Sleep 5000"));
@@ -218,7 +219,7 @@ TEST_F(ClockWorkerTest, NoBoardInConsoleModePausesWithoutReporting)
     g_console.consoleMode = 1;
     g_fakeReader.boards.clear();
     ::testing::internal::CaptureStdout();
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "96h\n");
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 3000", "Sleep 5000"));
@@ -245,7 +246,7 @@ TEST_P(FailureTable, EndsThroughTheClosingSequence)
 {
     const FailureCase &c = GetParam();
     c.arrange();
-    RunClockWorker();
+    RunWorker();
     const std::vector<std::string> calls = CallsWithoutLocks();
     const std::vector<std::string> closing = Closing(c.eventCreated);
     ASSERT_GT(calls.size(), closing.size());
@@ -264,7 +265,7 @@ TEST_P(FailureTable, TracesTheSameStepsInConsoleMode)
     g_console.consoleMode = 1;
     c.arrange();
     ::testing::internal::CaptureStdout();
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.consoleOutput);
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
 }
@@ -313,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ClockWorkerTest, ARefusedFirstReportEndsBeforeTheStopEventExists)
 {
     g_fakeService.setStatusError = ERROR_INVALID_HANDLE;
-    RunClockWorker();
+    RunWorker();
     EXPECT_THAT(FakeCallsNamed("CreateEventA"), IsEmpty());
     EXPECT_EQ(FakeCallsNamed("SetServiceStatus").size(), 1u);
     ExpectClosingSequenceLast(false);
@@ -333,7 +334,7 @@ class RefusedReportTable : public ClockWorkerTest, public ::testing::WithParamIn
 TEST_P(RefusedReportTable, EndsTheStartUpAndLogsTheRefusal)
 {
     RefuseReportFrom(GetParam().refusedReport);
-    RunClockWorker();
+    RunWorker();
     const std::vector<std::string> reports = FakeCallsNamed("SetServiceStatus");
     EXPECT_EQ(reports.size(), static_cast<size_t>(GetParam().refusedReport));
     const std::vector<std::string> calls = CallsExcept({"InitializeCriticalSection", "EnterCriticalSection",
@@ -358,7 +359,7 @@ TEST_F(ClockWorkerTest, ARefusedRetryReportEndsBeforeThePause)
 {
     g_fakeReader.boards.clear();
     RefuseReportFrom(2);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(FakeCallsNamed("NttcIdentify").size(), 22u);
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 5000"));
     ExpectClosingSequenceLast(true);
@@ -384,7 +385,7 @@ TEST_P(TimerTable, AskedForJustBeforeTheLoopAndGivenBackOnlyWhenGranted)
     g_fakeKernel.timerPeriodRefused = c.refused;
     StopAtWait(2);
     ::testing::internal::CaptureStdout();
-    RunClockWorker();
+    RunWorker();
     ::testing::internal::GetCapturedStdout();
     EXPECT_THAT(CallsOnly({"SetServiceStatus", "timeBeginPeriod", "WaitForSingleObject", "NttcReadTime",
                            "timeEndPeriod", "CloseHandle"}),
@@ -425,7 +426,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ClockWorkerTest, AStopDuringStartUpLetsItFinishAndEndsAtTheFirstWait)
 {
     StopAfter("NttcOpen");
-    RunClockWorker();
+    RunWorker();
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus").back(), kRunning);
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), ElementsAre("WaitForSingleObject 0x100 51"));
     EXPECT_EQ(g_worker.tickCount, 0u);
@@ -436,7 +437,7 @@ TEST_F(ClockWorkerTest, AStopDuringStartUpLetsItFinishAndEndsAtTheFirstWait)
 TEST_F(ClockWorkerTest, AStopWhilePollingEndsAtTheNextWait)
 {
     StopAtWait(4);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_worker.tickCount, 3u);
     EXPECT_EQ(FakeCallsNamed("NttcReadTime").size(), 6u);
     EXPECT_EQ(FakeCallsNamed("WaitForSingleObject").size(), 4u);
@@ -448,14 +449,14 @@ TEST_F(ClockWorkerTest, AStopBeforeTheEventExistsDoesNothing)
     RequestStop();
     EXPECT_THAT(FakeCallsNamed("SetEvent"), IsEmpty());
     StopAtWait(3);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_worker.tickCount, 2u);
 }
 
 TEST_F(ClockWorkerTest, AStopAfterTheWorkerReturnedDoesNothing)
 {
     StopAtWait(1);
-    RunClockWorker();
+    RunWorker();
     g_fake.calls.clear();
     RequestStop();
     EXPECT_THAT(FakeCallsNamed("SetEvent"), IsEmpty());
@@ -464,7 +465,7 @@ TEST_F(ClockWorkerTest, AStopAfterTheWorkerReturnedDoesNothing)
 TEST_F(ClockWorkerTest, AFailedWaitEndsTheLoopInsteadOfSpinning)
 {
     g_fakeKernel.maxWaits = 2;
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_worker.tickCount, 2u);
     EXPECT_EQ(FakeCallsNamed("WaitForSingleObject").size(), 3u);
     ExpectClosingSequenceLast(true);

@@ -12,9 +12,9 @@
 #include "fake_reader.h"
 #include "fake_service.h"
 #include "fake_service_control.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 #include "service/console_run.h"
-#include "service/stop_request.h"
+#include "engine/stop_request.h"
 #include "engine/clock_worker.h"
 #include "test_support.h"
 

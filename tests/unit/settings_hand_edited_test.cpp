@@ -14,9 +14,9 @@
 #include "fake_kernel.h"
 #include "fake_platform.h"
 #include "fake_reader.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 #include "service/status_report.h"
-#include "service/stop_request.h"
+#include "engine/stop_request.h"
 #include "test_support.h"
 
 using ::testing::ElementsAre;
@@ -131,7 +131,7 @@ TEST_P(HandEditedTable, LoadsAsTheRuleSaysAndPollsWithIt)
     const HandEditedCase &c = GetParam();
     PutValue(c.type, c.data);
     PutClocksAtTheSlop(c.slopMs);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_settings.slopMs, c.slopMs);
     EXPECT_EQ(g_settings.useUtc, c.useUtc);
     ExpectPollingWith(c.useUtc);
@@ -141,7 +141,7 @@ TEST_P(HandEditedTable, LeavesTheValueAsItWas)
 {
     const HandEditedCase &c = GetParam();
     PutValue(c.type, c.data);
-    RunClockWorker();
+    RunWorker();
     const FakeRegistryValue *value = FakeRegistryGet(kKey, "SvcInfo");
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->type, c.type);
@@ -161,7 +161,7 @@ TEST_P(ShortValueTraceTable, TracesTheWordInConsoleMode)
     PutValue(c.type, c.data);
     PutClocksAtTheSlop(c.slopMs);
     ::testing::internal::CaptureStdout();
-    RunClockWorker();
+    RunWorker();
     const std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_THAT(output, StartsWith(std::string(c.traceLine) + " Found TAV \n"));
     EXPECT_THAT(output, HasSubstr(" CheckTime TRUE. \n"));
@@ -175,7 +175,7 @@ TEST_F(HandEditedSettingsTest, AKeyWithoutAccessGivesTheDefaultsAndTheWorkerPoll
     PutValue(REG_DWORD, {0x64, 0x00, 0xFF, 0xFF});
     g_fake.createKeyError = ERROR_ACCESS_DENIED;
     PutClocksAtTheSlop(150);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_settings.slopMs, 150);
     EXPECT_EQ(g_settings.useUtc, 0);
     EXPECT_THAT(FakeCallsNamed("RegQueryValueExA"), IsEmpty());
@@ -189,7 +189,7 @@ TEST_F(HandEditedSettingsTest, AKeyWithoutAccessTracesNoWordInConsoleMode)
     g_fake.createKeyError = ERROR_ACCESS_DENIED;
     PutClocksAtTheSlop(150);
     ::testing::internal::CaptureStdout();
-    RunClockWorker();
+    RunWorker();
     const std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_THAT(output, StartsWith(" Found TAV \n"));
     EXPECT_THAT(output, HasSubstr(" CheckTime TRUE. \n"));
@@ -201,7 +201,7 @@ TEST_F(HandEditedSettingsTest, TheLoadedSlopIsTheOneCompared)
 {
     PutValue(REG_BINARY, {0xFF});
     g_fake.localTime = FakeTime(2026, 3, 1, 12, 0, 10, 50 + 256);
-    RunClockWorker();
+    RunWorker();
     EXPECT_EQ(g_settings.slopMs, 255);
     EXPECT_THAT(FakeCallsNamed("SetLocalTime"),
                 ElementsAre("SetLocalTime 2026-03-01 12:00:10.080", "SetLocalTime 2026-03-01 12:00:10.080"));

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "fake_platform.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 using ::testing::ElementsAre;
 

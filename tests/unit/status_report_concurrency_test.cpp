@@ -18,7 +18,7 @@
 
 #include "fake_platform.h"
 #include "fake_service.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 namespace {
 

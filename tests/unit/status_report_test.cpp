@@ -11,7 +11,7 @@
 
 #include "fake_platform.h"
 #include "fake_service.h"
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -178,7 +178,7 @@ TEST_F(StatusReportTest, RefusedReportIsLoggedWithTheRefusalsError)
                                           Leave(), kRegister, kReport, kDeregister));
     EXPECT_THAT(FakeEvents(), ElementsAre(IsEvent(EVENTLOG_ERROR_TYPE, "ZYN_NT_Horavex2 error: 6",
                                                   "SetServiceStatus")));
-    EXPECT_EQ(GetLastErrorCode(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(LastLoggedErrorCode(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     // The refused report used its checkpoint all the same.
     EXPECT_EQ(g_status.checkpointCounter, 2u);
 }
@@ -190,7 +190,7 @@ TEST_F(StatusReportTest, RefusedQueryIsLoggedWithTheRefusalsError)
     EXPECT_EQ(ReportCurrentState(), FALSE);
     EXPECT_THAT(FakeEvents(), ElementsAre(IsEvent(EVENTLOG_ERROR_TYPE, "ZYN_NT_Horavex2 error: 5",
                                                   "SetServiceStatus")));
-    EXPECT_EQ(GetLastErrorCode(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(LastLoggedErrorCode(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
 TEST_F(StatusReportTest, ErrorEntryCarriesTheThreadsLastErrorAndTheMessage)
@@ -200,7 +200,7 @@ TEST_F(StatusReportTest, ErrorEntryCarriesTheThreadsLastErrorAndTheMessage)
     EXPECT_THAT(g_fake.calls, ElementsAre(Enter(), Leave(), kRegister, kReport, kDeregister));
     EXPECT_THAT(FakeEvents(), ElementsAre(IsEvent(EVENTLOG_ERROR_TYPE, "ZYN_NT_Horavex2 error: 1314",
                                                   "SetLocalTime")));
-    EXPECT_EQ(GetLastErrorCode(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+    EXPECT_EQ(LastLoggedErrorCode(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
 }
 
 TEST_F(StatusReportTest, WithoutAnEventSourceTheCodeIsKeptAndNothingIsWritten)
@@ -211,7 +211,7 @@ TEST_F(StatusReportTest, WithoutAnEventSourceTheCodeIsKeptAndNothingIsWritten)
     EXPECT_THAT(g_fake.calls, ElementsAre(Enter(), Leave(), kRegister));
     EXPECT_THAT(FakeEvents(), IsEmpty());
     // The code is the one before the failed registration, not the registration's own.
-    EXPECT_EQ(GetLastErrorCode(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+    EXPECT_EQ(LastLoggedErrorCode(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
 }
 
 struct CodeCase {
@@ -229,7 +229,7 @@ TEST_P(ErrorCodeTable, ShowsTheCodeAsSignedDecimal)
     SetLastError(GetParam().code);
     LogErrorEvent("ReadTime");
     EXPECT_THAT(FakeEvents(), ElementsAre(IsEvent(EVENTLOG_ERROR_TYPE, GetParam().text, "ReadTime")));
-    EXPECT_EQ(GetLastErrorCode(), GetParam().code);
+    EXPECT_EQ(LastLoggedErrorCode(), GetParam().code);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -307,7 +307,7 @@ TEST_F(StatusReportTest, InitPutsAUsedRecordBackToItsStart)
     EXPECT_EQ(std::memcmp(&g_status.status, &start, sizeof start), 0);
     EXPECT_EQ(g_status.statusHandle, nullptr);
     EXPECT_EQ(g_status.checkpointCounter, 1u);
-    EXPECT_EQ(GetLastErrorCode(), 0u);
+    EXPECT_EQ(LastLoggedErrorCode(), 0u);
 }
 
 TEST_F(StatusReportTest, ReportsGoThroughTheHandleLastSet)

@@ -1,5 +1,5 @@
 // A stop request racing the worker's creation and closing of the stop event.
-#include "service/stop_request.h"
+#include "engine/stop_request.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,11 @@
 // Shared set-up for the unit tests.
 #include "test_support.h"
 
+#include "base/console_output.h"
 #include "engine/board_discovery.h"
 #include "engine/clock_worker.h"
 #include "engine/settings_word.h"
+#include "engine/stop_request.h"
 #include "engine/time_check.h"
 #include "fake_kernel.h"
 #include "fake_platform.h"
@@ -11,10 +13,10 @@
 #include "fake_service.h"
 #include "fake_service_control.h"
 #include "fake_service_manager.h"
-#include "service/console_output.h"
+#include "service/console_run.h"
+#include "service/service_entry.h"
 #include "service/service_install.h"
 #include "service/status_report.h"
-#include "service/stop_request.h"
 
 void ResetEverything()
 {
@@ -36,6 +38,8 @@ void ResetEverything()
 }
 
 void EndEverything() { EndStatusReporting(); }
+
+void RunWorker() { RunClockWorker(g_console.consoleMode ? &kConsoleReporter : &kServiceReporter); }
 
 namespace {
 

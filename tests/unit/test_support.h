@@ -11,6 +11,10 @@ void ResetEverything();
 // Ends status reporting; call from TearDown after ResetEverything.
 void EndEverything();
 
+// Runs the worker as its callers do: with the console run's reporter in console mode, with
+// the service entry's otherwise.
+void RunWorker();
+
 // The recorded calls without the critical-section lines, which say nothing about behaviour.
 std::vector<std::string> CallsWithoutLocks();
 

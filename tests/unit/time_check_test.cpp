@@ -4,11 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/clock_worker.h"
-#include "engine/settings_word.h"
+#include "base/console_output.h"
 #include "fake_platform.h"
 #include "fake_reader.h"
-#include "service/console_output.h"
+#include "time_check_setup.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -16,7 +15,6 @@ using ::testing::IsEmpty;
 
 namespace {
 
-HANDLE const kToken = reinterpret_cast<HANDLE>(0x70);
 const char kEnable[] = "AdjustTokenPrivileges 0x70 enable count=1 luid=22:0 attributes=2 16 (nil) (nil)";
 const char kDisable[] = "AdjustTokenPrivileges 0x70 disable-all (nil) 0 (nil) (nil)";
 
@@ -40,16 +38,8 @@ protected:
     {
         FakeReset();
         FakeReaderReset();
-        g_timeCheck = TimeCheckState{};
-        g_settings = SettingsState{0, 150, 0};
         g_console = ConsoleState{0};
-        g_worker = WorkerState{};
-        g_worker.boardAddress = 0x300;
-        g_worker.token = kToken;
-        g_worker.privileges.PrivilegeCount = 1;
-        g_worker.privileges.Privileges[0].Luid.LowPart = 22;
-        g_worker.privileges.Privileges[0].Luid.HighPart = 0;
-        g_worker.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        StartTestTimeCheck(150, 0);
     }
 
     // One tick on which both reads return `word`.
@@ -215,7 +205,7 @@ class SlopTable : public TimeCheckTest, public ::testing::WithParamInterface<Slo
 TEST_P(SlopTable, ComparesTheDifferenceWithTheSlop)
 {
     BeInStep();
-    g_settings.slopMs = GetParam().slopMs;
+    g_timeCheck.inputs.slopMs = GetParam().slopMs;
     const int result = CompareAt(0x12345600, GetParam().computer);
     EXPECT_EQ(result, GetParam().inStep ? 1 : 0);
     EXPECT_EQ(g_timeCheck.inStep, GetParam().inStep ? 1 : 0);
@@ -349,7 +339,7 @@ TEST_F(TimeCheckTest, AFailedDisableAfterTheSetGivesZeroAndStaysOutOfStep)
 
 TEST_F(TimeCheckTest, TheUtcPathReadsAndSetsSystemTime)
 {
-    g_settings.useUtc = 1;
+    g_timeCheck.inputs.useUtc = 1;
     EXPECT_EQ(CompareAt(0x12345600, FakeTime(2026, 3, 1, 12, 30, 0, 0)), 1);
     EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetSystemTime", kEnable,
                                           "SetSystemTime 2026-03-01 12:34:56.080", kDisable));
@@ -413,7 +403,7 @@ TEST_F(TimeCheckTest, AcrossMidnightTheOffsetIsTakenTheShortWay)
 {
     // 23:59:58 on the board and 00:00:00.150 on the computer: 2.1 s apart, not a day.
     BeInStep();
-    g_settings.slopMs = 250;
+    g_timeCheck.inputs.slopMs = 250;
     EXPECT_EQ(CompareAt(0x23595800, FakeTime(2026, 3, 2, 0, 0, 0, 150)), 0);
     EXPECT_EQ(g_timeCheck.inStep, 0);
     EXPECT_EQ(CompareAt(0x23595800, FakeTime(2026, 3, 1, 23, 59, 58, 299)), 1);
@@ -430,7 +420,7 @@ TEST_F(TimeCheckTest, ABoardDateBeforeTheClocksRangeIsNotSet)
 
 TEST_F(TimeCheckTest, ABoardDateAfterTheClocksRangeIsNotSet)
 {
-    g_settings.useUtc = 1;
+    g_timeCheck.inputs.useUtc = 1;
     EXPECT_EQ(CompareAt(0x00000100, FakeTime(30827, 12, 31, 23, 59, 59, 500)), 0);
     EXPECT_THAT(g_fake.calls, ElementsAre("NttcReadTime 0x300", "NttcReadTime 0x300", "GetSystemTime"));
     EXPECT_EQ(g_timeCheck.inStep, 0);

@@ -1,9 +1,10 @@
 // Console mode and the console's messages and traces.
 //
 // `-debug` sets the console mode flag before anything else runs and nothing clears it.
-// While it is set, status reports and event-log entries do nothing and the engine's trace
-// lines are printed. Every message is flushed at once: standard output of a service tool is
-// often a pipe or a file, and a killed process must not lose what it printed.
+// While it is set, status reports and event-log entries do nothing, and the engine's trace
+// lines and beeps are given (the engine looks at the flag only through ConsoleTrace and
+// ConsoleBeep). Every message is flushed at once: standard output of a service tool is often
+// a pipe or a file, and a killed process must not lose what it printed.
 #pragma once
 
 #include <windows.h>
@@ -19,3 +20,7 @@ void ConsolePrint(const char *format, ...) __attribute__((format(printf, 1, 2)))
 
 // Prints a trace line in console mode only.
 void ConsoleTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Beeps (MessageBeep, MB_OK) in console mode only: at the console each comparison of the
+// clock with the board is heard.
+void ConsoleBeep(void);

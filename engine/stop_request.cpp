@@ -1,5 +1,5 @@
 // The stop event and the one way to signal it.
-#include "service/stop_request.h"
+#include "engine/stop_request.h"
 
 StopRequestState g_stopRequest = {NULL, SRWLOCK_INIT};
 

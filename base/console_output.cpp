@@ -1,5 +1,5 @@
 // Console mode and the console's messages and traces.
-#include "service/console_output.h"
+#include "base/console_output.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -32,4 +32,10 @@ void ConsoleTrace(const char *format, ...)
     va_start(args, format);
     PrintAndFlush(format, args);
     va_end(args);
+}
+
+void ConsoleBeep(void)
+{
+    if (g_console.consoleMode)
+        MessageBeep(MB_OK);
 }

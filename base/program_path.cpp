@@ -1,5 +1,5 @@
 // The full path of the running program's own file.
-#include "service/program_path.h"
+#include "base/program_path.h"
 
 int GetProgramPath(char *path)
 {
