@@ -79,3 +79,74 @@ target_compile_definitions(stand_in_check PRIVATE $<TARGET_PROPERTY:horavex_base
 
 # Benchmark floors: programs that only wait, to compare the running cost against.
 include(${CMAKE_SOURCE_DIR}/tests/bench/windows.cmake)
+
+# ---- The event log's message table ---------------------------------------------------------
+# windmc compiles service/event_messages.mc into a message table (an .rc naming one .bin per
+# language of the .mc: MSG00409.bin, English) and a header. The table is linked into the
+# program as a resource, for Event Viewer to render the program's entries with; the header only
+# serves the check that service/event_messages.h has windmc's identifiers.
+enable_language(RC)
+get_filename_component(rc_compiler_dir ${CMAKE_RC_COMPILER} DIRECTORY)
+get_filename_component(rc_compiler_name ${CMAKE_RC_COMPILER} NAME)
+string(REPLACE windres windmc windmc_name ${rc_compiler_name})
+find_program(HORAVEX_WINDMC NAMES ${windmc_name} HINTS ${rc_compiler_dir} REQUIRED)
+
+set(MESSAGE_TABLE_MC ${CMAKE_SOURCE_DIR}/service/event_messages.mc)
+set(MESSAGE_TABLE_DIR ${CMAKE_BINARY_DIR}/message_table)
+set(MESSAGE_TABLE_RC ${MESSAGE_TABLE_DIR}/event_messages.rc)
+set(MESSAGE_TABLE_BIN ${MESSAGE_TABLE_DIR}/MSG00409.bin)
+set(MESSAGE_TABLE_HEADER ${MESSAGE_TABLE_DIR}/event_messages.h)
+add_custom_command(
+  OUTPUT ${MESSAGE_TABLE_RC} ${MESSAGE_TABLE_BIN} ${MESSAGE_TABLE_HEADER}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${MESSAGE_TABLE_DIR}
+  COMMAND ${HORAVEX_WINDMC} -r ${MESSAGE_TABLE_DIR} -h ${MESSAGE_TABLE_DIR} ${MESSAGE_TABLE_MC}
+  DEPENDS ${MESSAGE_TABLE_MC}
+  COMMENT "Message table of the event log (windmc)")
+# One target runs windmc, so that the program and the check never run it side by side.
+add_custom_target(event_message_table DEPENDS ${MESSAGE_TABLE_RC} ${MESSAGE_TABLE_BIN} ${MESSAGE_TABLE_HEADER})
+
+# The .rc names its .bin without a folder: windres looks for it in the .rc's folder.
+target_sources(${HORAVEX_PROGRAM} PRIVATE ${MESSAGE_TABLE_RC})
+set_source_files_properties(${MESSAGE_TABLE_RC} PROPERTIES
+  INCLUDE_DIRECTORIES ${MESSAGE_TABLE_DIR}
+  OBJECT_DEPENDS ${MESSAGE_TABLE_BIN})
+add_dependencies(${HORAVEX_PROGRAM} event_message_table)
+
+# service/event_messages.h against windmc's header (tests/windows/event_messages_check.cpp):
+# compiled, never linked; a difference fails the build, naming the identifier.
+add_library(event_messages_check OBJECT ${CMAKE_SOURCE_DIR}/tests/windows/event_messages_check.cpp)
+target_include_directories(event_messages_check PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+add_dependencies(event_messages_check event_message_table)
+
+# The program has the table; the check itself, on a library without one, must say so.
+add_test(NAME message_table_in_program
+  COMMAND ${CMAKE_COMMAND}
+    -DOBJDUMP=${CMAKE_OBJDUMP}
+    -DBINARY=$<TARGET_FILE:${HORAVEX_PROGRAM}>
+    -P ${CMAKE_SOURCE_DIR}/tests/windows/check_message_table.cmake)
+add_test(NAME message_table_check_fails_without_one
+  COMMAND ${CMAKE_COMMAND}
+    -DOBJDUMP=${CMAKE_OBJDUMP}
+    -DBINARY=$<TARGET_FILE:standin_library>
+    -P ${CMAKE_SOURCE_DIR}/tests/windows/check_message_table.cmake)
+set_tests_properties(message_table_in_program message_table_check_fails_without_one PROPERTIES LABELS "windows")
+set_tests_properties(message_table_check_fails_without_one PROPERTIES
+  PASS_REGULAR_EXPRESSION "No message table \\(resource type 11\\) in[ \n]+[^ \n]*ZYN_NTTC\\.dll")
+
+# Each entry's text as Event Viewer would render it from the program's table, under Wine
+# (tests/windows/message_text.cpp, tests/e2e/message_text_wine.sh).
+add_executable(message_text ${CMAKE_SOURCE_DIR}/tests/windows/message_text.cpp)
+target_link_options(message_text PRIVATE ${HORAVEX_WIN_LINK_OPTIONS})
+include(${CMAKE_SOURCE_DIR}/tests/e2e/wine_tests.cmake)
+add_test(NAME message_table_texts_under_wine
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/message_text_wine.sh
+    ${WINE_TESTS_BITS}
+    $<TARGET_FILE:${HORAVEX_PROGRAM}>
+    $<TARGET_FILE:message_text>
+    ${CMAKE_BINARY_DIR}/message_text_wine_run
+    ${WINE_TESTS_PREFIX})
+set_tests_properties(message_table_texts_under_wine PROPERTIES
+  LABELS "wine"
+  FIXTURES_REQUIRED wine_prefix
+  SKIP_RETURN_CODE 77
+  TIMEOUT 180)

@@ -26,6 +26,15 @@ const DWORD kClosingPauseMs = 5000;
 // Returns 0 when the start-up must end.
 int ReportStartProgress(DWORD waitHintMs) { return g_worker.reporter->reportStarting(waitHintMs); }
 
+// Ends the start-up at `step`, keeping the failing call's error (0 when the step has none)
+// for the reporter. Returns 0.
+int GiveUp(StartupFailure step, DWORD error)
+{
+    g_worker.failure = step;
+    g_worker.failureError = error;
+    return 0;
+}
+
 void TraceStateLine(void)
 {
     ConsoleTrace(" %d  %d  %d  %d  %d  %d \n", static_cast<int>(g_timeCheck.lastComputerSeconds),
@@ -44,7 +53,7 @@ int DiscoverBoard(void)
         return 0;
     Sleep(kDiscoveryRetryPauseMs);
     g_worker.discoveryResult = FindReaderBoard();
-    return g_worker.discoveryResult;
+    return g_worker.discoveryResult ? 1 : GiveUp(STARTUP_NO_BOARD, 0);
 }
 
 void TakeSettings(void)
@@ -66,17 +75,23 @@ void TakeBoardRecord(void)
 int EnterRealTimePriority(void)
 {
     g_worker.process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId());
-    return SetPriorityClass(g_worker.process, REALTIME_PRIORITY_CLASS);
+    if (!SetPriorityClass(g_worker.process, REALTIME_PRIORITY_CLASS))
+        return GiveUp(STARTUP_NO_PRIORITY, GetLastError());
+    return 1;
 }
 
-// A DACL that is present and not null: a null DACL would grant everyone everything.
-int HasExplicitDacl(PSECURITY_DESCRIPTOR descriptor)
+// A DACL that is present and not null: a null DACL would grant everyone everything. Sets
+// *error to the query's last error, or 0 when the query worked.
+int HasExplicitDacl(PSECURITY_DESCRIPTOR descriptor, DWORD *error)
 {
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = NULL;
-    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
+    *error = 0;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        *error = GetLastError();
         return 0;
+    }
     return present && dacl != NULL;
 }
 
@@ -86,18 +101,20 @@ int ProtectProgramFile(void)
     PSECURITY_DESCRIPTOR descriptor = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProgramFileSecurity, SDDL_REVISION_1, &descriptor,
                                                               NULL))
-        return 0;
+        return GiveUp(STARTUP_FILE_UNPROTECTED, GetLastError());
     ConsoleTrace(" Initialize DACL  \n");
-    if (!HasExplicitDacl(descriptor)) {
+    DWORD error;
+    if (!HasExplicitDacl(descriptor, &error)) {
         LocalFree(descriptor);
-        return 0;
+        return GiveUp(STARTUP_FILE_UNPROTECTED, error);
     }
     ConsoleTrace(" Set DACL  \n");
     char path[PROGRAM_PATH_SIZE];
     if (!GetProgramPath(path) || !SetFileSecurityA(path, DACL_SECURITY_INFORMATION, descriptor)) {
+        error = GetLastError();
         LocalFree(descriptor);
         ConsoleTrace(" Get Command Line Error  \n");
-        return 0;
+        return GiveUp(STARTUP_FILE_UNPROTECTED, error);
     }
     g_worker.programFileSecurity = descriptor;
     return 1;
@@ -109,16 +126,17 @@ int PrepareClockPrivilege(void)
 {
     TimeCheckInputs &check = g_worker.timeCheck;
     if (!OpenProcessToken(g_worker.process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &check.token))
-        return 0;
+        return GiveUp(STARTUP_NO_PRIVILEGE, GetLastError());
     ConsoleTrace(" Open Process Token  \n");
     LUID luid;
     if (!LookupPrivilegeValueA(NULL, SE_SYSTEMTIME_NAME, &luid))
-        return 0;
+        return GiveUp(STARTUP_NO_PRIVILEGE, GetLastError());
     check.privileges.PrivilegeCount = 1;
     check.privileges.Privileges[0].Luid = luid;
     check.privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     AdjustTokenPrivileges(check.token, TRUE, NULL, 0, NULL, NULL);
-    return GetLastError() == ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    return error == ERROR_SUCCESS ? 1 : GiveUp(STARTUP_NO_PRIVILEGE, error);
 }
 
 // The start-up steps in order. Returns 1 when the worker may poll, 0 when a step failed.
@@ -130,9 +148,9 @@ int StartUp(void)
     if (!ReportStartProgress(kStartHintMs))
         return 0;
     if (!CreateStopEvent())
-        return 0;
+        return GiveUp(STARTUP_NO_STOP_EVENT, GetLastError());
     if (!NttcOpen())
-        return 0;
+        return GiveUp(STARTUP_NO_LIBRARY, 0);
     if (!DiscoverBoard())
         return 0;
     TakeBoardRecord();
@@ -151,6 +169,7 @@ int StartUp(void)
         return 0;
     if (!PrepareClockPrivilege())
         return 0;
+    g_worker.timeCheck.corrected = g_worker.reporter->reportCorrection;
     StartTimeCheck(&g_worker.timeCheck);
     ConsoleTrace(" Initialize Token Privileges  \n");
     return g_worker.reporter->reportRunning();
@@ -198,12 +217,34 @@ void CloseDown(void)
 
 }  // namespace
 
+const char *StartupFailureText(StartupFailure step)
+{
+    switch (step) {
+    case STARTUP_NO_LIBRARY:
+        return "the reader library ZYN_NTTC.dll did not open";
+    case STARTUP_NO_BOARD:
+        return "no reader board answered at any of the 22 addresses, in two passes 3 s apart";
+    case STARTUP_NO_PRIORITY:
+        return "the process could not enter the real-time priority class";
+    case STARTUP_FILE_UNPROTECTED:
+        return "the program's file could not be given its protection";
+    case STARTUP_NO_PRIVILEGE:
+        return "the clock privilege could not be prepared";
+    case STARTUP_NO_STOP_EVENT:
+        return "the stop event could not be created";
+    default:
+        return "the start-up did not fail";
+    }
+}
+
 void RunClockWorker(const WorkerReporter *reporter)
 {
     g_worker.reporter = reporter;
     if (StartUp()) {
         RequestPollTimer();
         PollUntilStopped();
+    } else if (g_worker.failure != STARTUP_SUCCEEDED) {
+        reporter->reportStartupFailed(g_worker.failure, g_worker.failureError);
     }
     CloseDown();
 }

@@ -17,14 +17,37 @@
 // the service entry makes before the worker runs, and one after each later step.
 inline constexpr DWORD kStartHintMs = 3000;
 
-// How the worker tells the one who runs it how its start-up goes. The service entry passes
-// reports to the Service Control Manager; the console run passes ones that only let the
-// trace speak. Each returns 0 when the start-up must end (the manager refused the report).
+// The start-up steps that can fail, each with the code the service stops with as its
+// service-specific exit code (ERROR_SERVICE_SPECIFIC_ERROR). A refused status report is not
+// among them: the service then stops with the refusal's own error.
+enum StartupFailure : DWORD {
+    STARTUP_SUCCEEDED = 0,
+    STARTUP_NO_LIBRARY = 1,       // NttcOpen gave 0
+    STARTUP_NO_BOARD = 2,         // no board at any candidate address, in both passes
+    STARTUP_NO_PRIORITY = 3,      // the real-time priority class was refused
+    STARTUP_FILE_UNPROTECTED = 4, // the program's file could not be given its DACL
+    STARTUP_NO_PRIVILEGE = 5,     // the token or the clock privilege could not be prepared
+    STARTUP_NO_STOP_EVENT = 6     // the stop event could not be created
+};
+
+// The step in words, for the console and the event log: "the reader library ZYN_NTTC.dll
+// did not open", ...
+const char *StartupFailureText(StartupFailure step);
+
+// How the worker tells the one who runs it how its start-up goes and what it does. The
+// service entry passes reports to the Service Control Manager and the event log; the console
+// run passes ones that let the trace speak. All run on the worker's thread.
 struct WorkerReporter {
     // A start-up step is done and more follow; the next should take at most waitHintMs.
+    // Returns 0 when the start-up must end (the manager refused the report).
     int (*reportStarting)(DWORD waitHintMs);
-    // The start-up is complete and the worker polls from now on.
+    // The start-up is complete and the worker polls from now on. Returns 0 as above.
     int (*reportRunning)(void);
+    // The start-up gave up at `step`; `error` is the failing call's last error, 0 when the
+    // step has none. The closing sequence follows.
+    void (*reportStartupFailed)(StartupFailure step, DWORD error);
+    // The clock was set (NULL: corrections are not reported).
+    void (*reportCorrection)(const ClockCorrection *correction);
 };
 
 struct WorkerState {
@@ -38,6 +61,8 @@ struct WorkerState {
     PSECURITY_DESCRIPTOR programFileSecurity;  // applied to the program's file, kept
     TimeCheckInputs timeCheck;       // built step by step, given to the check before the loop
     int pollTimerGranted;            // 1 while the 1 ms system timer is held for the loop
+    StartupFailure failure;          // the step the start-up gave up at, if it did
+    DWORD failureError;              // that step's last error, 0 when it has none
 };
 
 extern WorkerState g_worker;

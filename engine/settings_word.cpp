@@ -35,11 +35,20 @@ DWORD ClampStoredSlop(long long slopMs)
     return static_cast<DWORD>(slopMs);
 }
 
-int OpenSettingsKey(HKEY *key)
+LONG OpenSettingsKey(HKEY *key)
 {
     DWORD disposition;
-    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, NULL, key, &disposition) == ERROR_SUCCESS;
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           NULL, key, &disposition);
+}
+
+// The registry answers with an error code, not with the last error: it is made the last
+// error, so that the caller reads and shows it as every other failure.
+int StoreFailed(LONG result, const char *call, const char **failedCall)
+{
+    SetLastError(static_cast<DWORD>(result));
+    *failedCall = call;
+    return 0;
 }
 
 }  // namespace
@@ -54,17 +63,18 @@ DWORD BuildSettingsWord(int argc, char **argv)
     return word + ClampStoredSlop(ParseDecimal(argv[3]));
 }
 
-int StoreSettingsWord(int argc, char **argv)
+int StoreSettingsWord(int argc, char **argv, const char **failedCall)
 {
     g_settings.settingsWord = BuildSettingsWord(argc, argv);
     HKEY key;
-    if (!OpenSettingsKey(&key))
-        return 0;
+    const LONG opened = OpenSettingsKey(&key);
+    if (opened != ERROR_SUCCESS)
+        return StoreFailed(opened, "RegCreateKeyEx", failedCall);
     const LONG written = RegSetValueExA(key, kSettingsValueName, 0, REG_DWORD,
                                         reinterpret_cast<const BYTE *>(&g_settings.settingsWord),
                                         sizeof g_settings.settingsWord);
     RegCloseKey(key);
-    return written == ERROR_SUCCESS;
+    return written == ERROR_SUCCESS ? 1 : StoreFailed(written, "RegSetValueEx", failedCall);
 }
 
 void LoadSettingsWord(void)
@@ -72,7 +82,7 @@ void LoadSettingsWord(void)
     g_settings.useUtc = 0;
     g_settings.slopMs = kDefaultSlopMs;
     HKEY key;
-    if (!OpenSettingsKey(&key))
+    if (OpenSettingsKey(&key) != ERROR_SUCCESS)
         return;
     // Data shorter than the word fills its low bytes; the rest stay 0.
     g_settings.settingsWord = 0;

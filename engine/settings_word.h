@@ -24,8 +24,10 @@ extern const char kSettingsValueName[];  // "SvcInfo"
 DWORD BuildSettingsWord(int argc, char **argv);
 
 // Builds the word into g_settings and writes it to the registry. Returns 1 when it was
-// written; a failure is silent, and the caller installs the service all the same.
-int StoreSettingsWord(int argc, char **argv);
+// written; on failure 0, with the registry's error as the last error and *failedCall naming
+// the call ("RegCreateKeyEx", "RegSetValueEx"). The caller prints the failure and installs
+// the service all the same.
+int StoreSettingsWord(int argc, char **argv, const char **failedCall);
 
 // Sets the slop and the time base from the registry, or leaves the defaults (150 ms, local
 // time) when the key or value cannot be read. Prints "%Xh" in console mode.

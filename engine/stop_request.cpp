@@ -6,6 +6,7 @@ StopRequestState g_stopRequest = {NULL, SRWLOCK_INIT};
 int CreateStopEvent(void)
 {
     HANDLE event = CreateEventA(NULL, TRUE, FALSE, NULL);
+    // The lock leaves the last error alone: a failure's error is still there for the caller.
     AcquireSRWLockExclusive(&g_stopRequest.lock);
     g_stopRequest.stopEvent = event;
     ReleaseSRWLockExclusive(&g_stopRequest.lock);

@@ -9,6 +9,14 @@
 
 #include <windows.h>
 
+// A correction of the clock, as the check made it.
+struct ClockCorrection {
+    SYSTEMTIME before;  // the computer's clock as the comparison read it
+    SYSTEMTIME set;     // what it was set to: the board's time of day, 80 ms past the second
+    LONG offsetMs;      // the computer's clock minus the board's time at the comparison
+    int utc;            // 1: both times are UTC; 0: local time
+};
+
 // What the check is given, once, by the worker's start-up.
 struct TimeCheckInputs {
     WORD boardAddress;            // passed to NttcReadTime
@@ -16,6 +24,9 @@ struct TimeCheckInputs {
     int useUtc;                   // 1: the clock is read and set in UTC; 0: in local time
     HANDLE token;                 // process token: TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
     TOKEN_PRIVILEGES privileges;  // SeSystemtimePrivilege, SE_PRIVILEGE_ENABLED
+    // Told of each correction that worked, on the worker's thread; NULL: told nothing. Only
+    // a correcting tick pays for it.
+    void (*corrected)(const ClockCorrection *correction);
 };
 
 struct TimeCheckState {

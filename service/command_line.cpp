@@ -5,7 +5,6 @@
 
 #include "base/console_output.h"
 #include "base/service_names.h"
-#include "engine/settings_word.h"
 #include "service/console_run.h"
 #include "service/service_entry.h"
 #include "service/service_install.h"
@@ -61,7 +60,7 @@ int RunUsagePath(void)
 
 int RunLoadPath(int argc, char **argv)
 {
-    StoreSettingsWord(argc, argv);
+    SaveSettingsWord(argc, argv);
     InstallService();
     Sleep(kCommandPauseMs);
     return 0;

@@ -5,6 +5,7 @@
 #include "base/service_names.h"
 #include "engine/clock_worker.h"
 #include "engine/stop_request.h"
+#include "service/error_text.h"
 
 namespace {
 
@@ -14,9 +15,19 @@ int GoOnStarting(DWORD) { return 1; }
 
 int GoOnRunning(void) { return 1; }
 
+// One line after the last trace line that was reached, naming the step that gave up.
+void PrintStartupFailed(StartupFailure step, DWORD error)
+{
+    char systemText[LAST_ERROR_TEXT_SIZE];
+    FormatErrorText(error, systemText, sizeof systemText);
+    ConsolePrint("Start-up failed (%lu): %s%s%s\n", static_cast<unsigned long>(step), StartupFailureText(step),
+                 systemText[0] ? " - " : "", systemText);
+}
+
 }  // namespace
 
-const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning};
+// A correction at the console is traced (" Time Changed "), not recorded.
+const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning, PrintStartupFailed, NULL};
 
 void RunInConsole(void)
 {

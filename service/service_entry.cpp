@@ -1,9 +1,15 @@
 // The service's main function and its control handler.
 #include "service/service_entry.h"
 
+#include <cstdio>
+
 #include "base/service_names.h"
 #include "engine/clock_worker.h"
 #include "engine/stop_request.h"
+#include "service/clock_set_log.h"
+#include "service/error_text.h"
+#include "service/event_log.h"
+#include "service/event_messages.h"
 #include "service/status_report.h"
 
 namespace {
@@ -12,9 +18,23 @@ int ReportStartPending(DWORD waitHintMs) { return ReportStatus(SERVICE_START_PEN
 
 int ReportRunning(void) { return ReportStatus(SERVICE_RUNNING, NO_ERROR, 0); }
 
+// A start-up that gives up is a failure, not a clean stop: one error entry says which step
+// and why, and the stopped report carries the step's code, which the manager records and
+// `sc query` shows (and which the recovery actions -load sets act on).
+void ReportStartupFailed(StartupFailure step, DWORD error)
+{
+    KeepStartupFailureCode(step);
+    char code[16];
+    std::snprintf(code, sizeof code, "%lu", static_cast<unsigned long>(step));
+    char systemText[LAST_ERROR_TEXT_SIZE];
+    FormatErrorText(error, systemText, sizeof systemText);
+    LPCSTR strings[3] = {code, StartupFailureText(step), systemText};
+    WriteEvent(EVENTLOG_ERROR_TYPE, EVENT_STARTUP_FAILED, 3, strings);
+}
+
 }  // namespace
 
-const WorkerReporter kServiceReporter = {ReportStartPending, ReportRunning};
+const WorkerReporter kServiceReporter = {ReportStartPending, ReportRunning, ReportStartupFailed, RecordClockSet};
 
 // The start request's arguments have no effect: the settings word is the only setting.
 void WINAPI ServiceEntry(DWORD, LPSTR *)
@@ -25,7 +45,7 @@ void WINAPI ServiceEntry(DWORD, LPSTR *)
     SetStatusHandle(statusHandle);
     if (ReportStartPending(kStartHintMs))
         RunClockWorker(&kServiceReporter);
-    ReportStatus(SERVICE_STOPPED, LastLoggedErrorCode(), 0);
+    ReportStopped();
 }
 
 // Every control is answered with the current state; a stop first marks it stop-pending

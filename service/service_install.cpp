@@ -7,6 +7,9 @@
 #include "base/console_output.h"
 #include "base/program_path.h"
 #include "base/service_names.h"
+#include "engine/settings_word.h"
+#include "service/error_text.h"
+#include "service/event_log.h"
 #include "service/status_report.h"
 
 ServiceInstallState g_serviceInstall;
@@ -23,12 +26,9 @@ enum { IMAGE_PATH_SIZE = PROGRAM_PATH_SIZE + 2 };
 
 const DWORD kStopPollMs = 1000;
 
-// A system text ends with "\r\n", which the console message supplies itself.
-const DWORD kLineEndLength = 2;
-
-// What FormatLastError adds to the text with its line end cut: " (0x", up to 8 digits,
-// ")" and the terminator, less the 2 characters of the cut line end.
-const DWORD kCodeRoom = 14;
+const char kServiceDescription[] = "Keeps this computer's clock in step with the time code of the reader board.";
+const DWORD kRestartDelayMs = 60000;
+const DWORD kFailureCountResetSeconds = 86400;
 
 // Call it right after the failing call, before anything else (printing included) can
 // change the last error.
@@ -58,19 +58,57 @@ SC_HANDLE OpenManager(void)
     return manager;
 }
 
+// Prints "<call> failed - <system text>"; call it right after the failing call.
+void PrintFailure(const char *call)
+{
+    const char *text = LastErrorText();
+    ConsolePrint("%s failed - %s\n", call, text);
+}
+
 // No account and no password: the service runs as LocalSystem, which may set the clock.
-void CreateTheService(SC_HANDLE manager, const char *imagePath)
+// Returns the new service's handle, or NULL.
+SC_HANDLE CreateTheService(SC_HANDLE manager, const char *imagePath)
 {
     SC_HANDLE service = CreateServiceA(manager, kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                                        imagePath, NULL, NULL, kNoDependencies, NULL, NULL);
     if (service == NULL) {
-        const char *text = LastErrorText();
-        ConsolePrint("CreateService failed - %s\n", text);
-        return;
+        PrintFailure("CreateService");
+        return NULL;
     }
     ConsolePrint("%s loaded.\n", kDisplayName);
-    CloseServiceHandle(service);
+    return service;
+}
+
+void ChangeConfig(SC_HANDLE service, DWORD infoLevel, void *info)
+{
+    if (!ChangeServiceConfig2A(service, infoLevel, info))
+        PrintFailure("ChangeServiceConfig2");
+}
+
+// The description is shown by services.msc and `sc qdescription`. The recovery actions: a
+// board whose driver comes up after the service would otherwise stop it until the next
+// reboot, so the manager starts it again a minute after each of its first two failures,
+// then leaves it stopped, and forgets the failures after a day without one. The flag makes
+// a stop with a non-zero exit code (a start-up that gave up) count as a failure, not only a
+// crash. Each setting is tried whatever became of the one before.
+void ConfigureTheService(SC_HANDLE service)
+{
+    SERVICE_DESCRIPTIONA description = {const_cast<LPSTR>(kServiceDescription)};
+    ChangeConfig(service, SERVICE_CONFIG_DESCRIPTION, &description);
+    SC_ACTION actions[] = {{SC_ACTION_RESTART, kRestartDelayMs}, {SC_ACTION_RESTART, kRestartDelayMs},
+                           {SC_ACTION_NONE, 0}};
+    SERVICE_FAILURE_ACTIONSA failureActions = {kFailureCountResetSeconds, NULL, NULL, 3, actions};
+    ChangeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failureActions);
+    SERVICE_FAILURE_ACTIONS_FLAG onNonCrashFailures = {TRUE};
+    ChangeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onNonCrashFailures);
+}
+
+void RegisterTheEventSource(const char *programPath)
+{
+    const char *failedCall;
+    if (!InstallEventSource(programPath, &failedCall))
+        PrintFailure(failedCall);
 }
 
 // The service's closing sequence takes a few seconds; a dot a second shows it is still
@@ -102,21 +140,14 @@ void StopTheService(SC_HANDLE service)
         ConsolePrint("\n%s failed to stop.\n", kDisplayName);
 }
 
-void DeleteTheService(SC_HANDLE service)
+int DeleteTheService(SC_HANDLE service)
 {
     if (!DeleteService(service)) {
-        const char *text = LastErrorText();
-        ConsolePrint("DeleteService failed - %s\n", text);
-        return;
+        PrintFailure("DeleteService");
+        return 0;
     }
     ConsolePrint("%s removed.\n", kDisplayName);
-}
-
-// How much of a system text of `length` characters to cut: its line end, or all of a
-// text too short to have one.
-DWORD LineEndToCut(DWORD length)
-{
-    return length < kLineEndLength ? length : kLineEndLength;
+    return 1;
 }
 
 }  // namespace
@@ -134,8 +165,20 @@ void InstallService(void)
     SC_HANDLE manager = OpenManager();
     if (manager == NULL)
         return;
-    CreateTheService(manager, imagePath);
+    SC_HANDLE service = CreateTheService(manager, imagePath);
+    if (service != NULL) {
+        ConfigureTheService(service);
+        CloseServiceHandle(service);
+        RegisterTheEventSource(programPath);
+    }
     CloseServiceHandle(manager);
+}
+
+void SaveSettingsWord(int argc, char **argv)
+{
+    const char *failedCall;
+    if (!StoreSettingsWord(argc, argv, &failedCall))
+        PrintFailure(failedCall);
 }
 
 void RemoveService(void)
@@ -151,33 +194,10 @@ void RemoveService(void)
         return;
     }
     StopTheService(service);
-    DeleteTheService(service);
+    // The event source goes with the service: entries written since stay readable only
+    // while the program's file is where the source's key said.
+    if (DeleteTheService(service) && !RemoveEventSource())
+        PrintFailure("RegDeleteKey");
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
-}
-
-char *FormatLastError(char *buffer, DWORD size)
-{
-    char *text = NULL;
-    // Some system texts hold inserts ("%1 is not a valid Win32 application."). There are no
-    // arguments to fill them from, so they stay as written instead of being read from
-    // nowhere.
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       NULL, GetLastError(), 0, reinterpret_cast<LPSTR>(&text), 0, NULL);
-    // Written as a subtraction so that no length can wrap around; a buffer of less than
-    // kCodeRoom bytes holds no text at all.
-    if (length == 0 || size < kCodeRoom || length > size - kCodeRoom) {
-        if (size > 0)
-            buffer[0] = '\0';
-    } else {
-        text[length - LineEndToCut(length)] = '\0';
-        // FormatMessageA leaves the last error alone when it succeeds, so this is still
-        // the failed call's code.
-        std::snprintf(buffer, size, "%s (0x%x)", text, static_cast<unsigned>(GetLastError()));
-    }
-    if (text != NULL)
-        LocalFree(text);
-    return buffer;
 }

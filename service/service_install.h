@@ -8,8 +8,7 @@
 
 #include <windows.h>
 
-// Room for an error text, terminator included.
-enum { LAST_ERROR_TEXT_SIZE = 256 };
+#include "service/error_text.h"
 
 struct ServiceInstallState {
     char errorText[LAST_ERROR_TEXT_SIZE];  // the error text of the latest failure message
@@ -17,14 +16,17 @@ struct ServiceInstallState {
 
 extern ServiceInstallState g_serviceInstall;
 
+// Stores the settings word from `-load X nnn`; a failure is printed, and the caller installs
+// the service all the same.
+void SaveSettingsWord(int argc, char **argv);
+
 // Registers the running program with the manager as a service of its own process, started
-// automatically under the local system account.
+// automatically under the local system account. A new service is given its description and
+// its recovery actions (restart after 60 s twice, then nothing; the count reset after a day;
+// applied to a stop with a non-zero exit code too), and the program becomes its event
+// source's message file.
 void InstallService(void);
 
-// Stops the service if it runs, waiting as long as it reports stop-pending, then deletes it.
+// Stops the service if it runs, waiting as long as it reports stop-pending, then deletes it
+// and, once it is deleted, its event source's key.
 void RemoveService(void);
-
-// Fills buffer (size bytes) with the system's text for the calling thread's last error,
-// line end cut, followed by the code: "Service exists. (0x431)". The text is empty when
-// the system has none for the code or when text and code do not fit. Returns buffer.
-char *FormatLastError(char *buffer, DWORD size);

@@ -5,6 +5,8 @@
 
 #include "base/console_output.h"
 #include "base/service_names.h"
+#include "service/event_log.h"
+#include "service/event_messages.h"
 
 StatusState g_status;
 
@@ -32,6 +34,7 @@ BOOL SendLocked(DWORD state, DWORD exitCode, DWORD waitHintMs, DWORD *error)
     status.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP;
     status.dwCurrentState = state;
     status.dwWin32ExitCode = exitCode;
+    status.dwServiceSpecificExitCode = exitCode == ERROR_SERVICE_SPECIFIC_ERROR ? g_status.startupFailureCode : 0;
     status.dwWaitHint = waitHintMs;
     status.dwCheckPoint = TakeCheckpointLocked(state);
     const BOOL sent = SetServiceStatus(g_status.statusHandle, &status);
@@ -124,15 +127,26 @@ void LogErrorEvent(const char *message)
     // First: every later call may overwrite the thread's last error.
     const DWORD error = GetLastError();
     KeepLastErrorCode(error);
-    const HANDLE source = RegisterEventSourceA(NULL, kServiceName);
     char text[kEventTextSize];
     // Signed decimal, the form readers of these entries know: 0xC0000005 is -1073741819.
     std::snprintf(text, sizeof text, "%s error: %d", kServiceName, static_cast<int>(error));
-    if (source == NULL)
-        return;
     LPCSTR strings[2] = {text, message};
-    ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 0, NULL, 2, 0, strings, NULL);
-    DeregisterEventSource(source);
+    WriteEvent(EVENTLOG_ERROR_TYPE, EVENT_SERVICE_ERROR, 2, strings);
+}
+
+void KeepStartupFailureCode(DWORD code)
+{
+    EnterCriticalSection(&g_status.lock);
+    g_status.startupFailureCode = code;
+    LeaveCriticalSection(&g_status.lock);
+}
+
+BOOL ReportStopped(void)
+{
+    EnterCriticalSection(&g_status.lock);
+    const DWORD exitCode = g_status.startupFailureCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : g_status.lastErrorCode;
+    LeaveCriticalSection(&g_status.lock);
+    return ReportStatus(SERVICE_STOPPED, exitCode, 0);
 }
 
 DWORD LastLoggedErrorCode(void)

@@ -14,6 +14,8 @@ struct StatusState {
     SERVICE_STATUS_HANDLE statusHandle;  // from the manager when the service registers
     DWORD checkpointCounter;             // the next pending report's checkpoint; starts at 1
     DWORD lastErrorCode;                 // the error of the last entry logged; starts at 0
+    DWORD startupFailureCode;            // a failed start-up's code, 0 if none; the record
+                                         // carries it with ERROR_SERVICE_SPECIFIC_ERROR only
     CRITICAL_SECTION lock;               // covers all of the above
 };
 
@@ -49,5 +51,13 @@ BOOL ReportCurrentState(void);
 // console mode.
 void LogErrorEvent(const char *message);
 
-// The error of the last entry logged, 0 if none; the service's final exit code.
+// The error of the last entry logged, 0 if none.
 DWORD LastLoggedErrorCode(void);
+
+// Keeps the code of a failed start-up for the stopped report (0: none).
+void KeepStartupFailureCode(DWORD code);
+
+// Reports the service stopped, with wait hint 0 and as its exit code
+// ERROR_SERVICE_SPECIFIC_ERROR when a failed start-up's code is kept, otherwise the error of
+// the last entry logged (0 after a stop the manager asked for). Returns as ReportStatus does.
+BOOL ReportStopped(void);

@@ -14,7 +14,7 @@
 #                  accepts without changing the clock, as they are under 0.5 s) alternate
 #                  with forgiven comparisons.
 # debug_fenlo_rejected: a FENLO board whose signature has no 'R': no board in either pass,
-#                  and the run ends by itself.
+#                  the failed step printed, and the run ends by itself.
 # The -debug runs that reach polling are stopped by SIGINT to the loader process, which Wine
 # hands to the program's console handler as Ctrl+C: "Stopping ...", then the worker's 5 s
 # closing pause and the program's own 5 s before exit status 0. The local time zone is
@@ -261,7 +261,9 @@ case "$scenario" in
         # The retry's 3 s, the closing 5 s and the program's own 5 s.
         (( took >= 3000 + E2E_CLOSING_PAUSE_MS + E2E_COMMAND_PAUSE_MS )) ||
             wine_fail "-debug ended after $took ms, before its pauses"
-        e2e_expect_bytes "$E2E_DIR/debug.out" 'Debugging %s.\r\n0h\r\n Found FENLO \r\n Found FENLO \r\n' "$E2E_DISPLAY"
+        # After the last trace line, the step that gave up.
+        e2e_expect_bytes "$E2E_DIR/debug.out" 'Debugging %s.\r\n0h\r\n Found FENLO \r\n Found FENLO \r\n%s\r\n' \
+            "$E2E_DISPLAY" "Start-up failed (2): no reader board answered at any of the 22 addresses, in two passes 3 s apart"
         # Each pass checks the board at 0x300 and goes on to the last candidate.
         pass=$(for address in $E2E_CANDIDATES; do
                    if [ "$address" = 0x300 ]; then echo "0x300 3 0x300"; else echo "$address 0 $address"; fi

@@ -28,7 +28,7 @@ log="$folder/calls.log"
 readonly WATCH_SECONDS=8
 
 e2e_command_run load "$folder/RUZivEr2.exe" -load
-e2e_expect_bytes "$E2E_DIR/load.out" '%s loaded.\r\n' "$E2E_DISPLAY"
+e2e_expect_loaded "$E2E_DIR/load.out"
 e2e_step "start with ${settings[*]}"
 e2e_start_service_running
 

@@ -30,6 +30,7 @@ readonly E2E_SERVICE=ZYN_NT_Horavex2
 readonly E2E_DISPLAY="ZYN NT Horavex Service2"
 readonly E2E_SETTINGS_KEY='HKLM\SYSTEM\CurrentControlSet\Services\Vantrel'
 readonly E2E_SERVICE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\ZYN_NT_Horavex2'
+readonly E2E_SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\ZYN_NT_Horavex2'
 # The program's fixed pauses, which the cases measure and never shorten.
 readonly E2E_COMMAND_PAUSE_MS=5000
 readonly E2E_DISPATCHER_PAUSE_MS=10000
@@ -78,8 +79,10 @@ e2e_begin_case() {
     wine_end_prefix
     rm -rf "$E2E_DIR"
     mkdir -p "$E2E_DIR"
-    # Event-log entries are the program's only error output; everything else stays quiet.
-    export WINEDEBUG=-all,err+eventlog
+    # Event-log entries are the program's only error output; everything else stays quiet. A
+    # case that reads information entries too sets E2E_WINEDEBUG (the services that the idle
+    # process's manager starts get its debug channels).
+    export WINEDEBUG=${E2E_WINEDEBUG:--all,err+eventlog}
     # The clean-up runs however the script ends: bash runs the EXIT trap on a signal only
     # when the signal itself is trapped.
     trap e2e_end_case EXIT
@@ -258,6 +261,23 @@ e2e_parse_status() {
     E2E_EXIT=$(sed -n 's/^ *WIN32_EXIT_CODE *: *\([0-9]*\) .*/\1/p' <<< "$text")
     E2E_CHECKPOINT=$(sed -n 's/^ *CHECKPOINT *: *\(0x[0-9a-fA-F]*\).*/\1/p' <<< "$text")
     E2E_HINT=$(sed -n 's/^ *WAIT_HINT *: *\(0x[0-9a-fA-F]*\).*/\1/p' <<< "$text")
+    E2E_SERVICE_EXIT=$(sed -n 's/^ *SERVICE_EXIT_CODE *: *\([0-9]*\) .*/\1/p' <<< "$text")
+}
+
+# Expects the output of a -load that created the service: "... loaded." and, under Wine,
+# the refusal of the recovery actions' flag, which Wine does not implement (invalid
+# parameter); Windows takes it.
+#   e2e_expect_loaded FILE
+e2e_expect_loaded() {
+    e2e_expect_bytes "$1" '%s loaded.\r\nChangeServiceConfig2 failed - Invalid parameter. (0x57)\r\n' "$E2E_DISPLAY"
+}
+
+# The strings of the event-log entries that Wine printed at LEVEL (err, trace) in FILE, one a
+# line, in order: Wine prints each string of an entry as <thread>:<level>:eventlog:ReportEventW
+# L"<string>".
+#   e2e_eventlog_strings FILE LEVEL
+e2e_eventlog_strings() {
+    sed -n 's/^\([0-9.]*:\)\{0,1\}[0-9a-f]*:'"$2"':eventlog:ReportEventW L"\(.*\)"\r\{0,1\}$/\2/p' "$1"
 }
 
 # Queries the service every ~0.1 s (each sc query takes about 0.2 s), appending
@@ -283,7 +303,7 @@ e2e_poll_states() {
 
 # Starts the service with sc.exe and waits for RUNNING. Wine's sc start returns only when
 # the program has called the dispatcher, 10 s after its start, and its exit status is no
-# guide (docs/wine-notes.md: 1 even when it worked), so the state is what is checked.
+# guide (docs/wine-notes.md), so the state is what is checked.
 # Sets E2E_START_MS (when sc start was run) and E2E_RUNNING_MS (RUNNING first seen, since).
 e2e_start_service_running() {
     E2E_START_MS=$(e2e_now_ms)

@@ -50,7 +50,7 @@ e2e_reg_value image-512 "$E2E_SERVICE_KEY" ImagePath && wine_fail "a service was
 e2e_step "a path of 511 characters: registered as it is"
 program=$(long_program 511) || exit 1
 e2e_command_run load-511 "$program" -load L 130
-e2e_expect_bytes "$E2E_DIR/load-511.out" '%s loaded.\r\n' "$E2E_DISPLAY"
+e2e_expect_loaded "$E2E_DIR/load-511.out"
 e2e_expect_reg reg-511 "$E2E_SETTINGS_KEY" SvcInfo REG_DWORD 0x82
 e2e_expect_reg image-511 "$E2E_SERVICE_KEY" ImagePath REG_SZ "$(e2e_windows_path "$program")"
 

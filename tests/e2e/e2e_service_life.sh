@@ -55,7 +55,7 @@ fi
 
 e2e_step "-load registers the service under $windows_path"
 e2e_command_run load "$program" -load
-e2e_expect_bytes "$E2E_DIR/load.out" '%s loaded.\r\n' "$E2E_DISPLAY"
+e2e_expect_loaded "$E2E_DIR/load.out"
 if [ "$mode" = sc ]; then
     e2e_expect_reg image "$E2E_SERVICE_KEY" ImagePath REG_SZ "\"$windows_path\""
 else
@@ -65,6 +65,11 @@ e2e_expect_reg type "$E2E_SERVICE_KEY" Type REG_DWORD 0x10
 e2e_expect_reg start "$E2E_SERVICE_KEY" Start REG_DWORD 0x2
 e2e_expect_reg errors "$E2E_SERVICE_KEY" ErrorControl REG_DWORD 0x1
 e2e_expect_reg account "$E2E_SERVICE_KEY" ObjectName REG_SZ LocalSystem
+e2e_expect_reg description "$E2E_SERVICE_KEY" Description REG_SZ \
+    "Keeps this computer's clock in step with the time code of the reader board."
+# The program is its event source's message file, for Event Viewer to render its entries.
+e2e_expect_reg source-file "$E2E_SOURCE_KEY" EventMessageFile REG_EXPAND_SZ "$windows_path"
+e2e_expect_reg source-types "$E2E_SOURCE_KEY" TypesSupported REG_DWORD 7
 e2e_query_service query-installed
 [ "$E2E_STATE" = 1 ] || wine_fail "the installed service is in state '$E2E_STATE', expected 1 (STOPPED)"
 
@@ -131,8 +136,9 @@ else
     expect_log_still
 fi
 
-e2e_step "the service is gone, the settings word stays"
+e2e_step "the service and its event source are gone, the settings word stays"
 e2e_reg_value image-after "$E2E_SERVICE_KEY" ImagePath && wine_fail "the service is still registered"
+e2e_reg_value source-after "$E2E_SOURCE_KEY" TypesSupported && wine_fail "the event source is still registered"
 e2e_query_service query-removed
 [ -z "$E2E_STATE" ] || wine_fail "sc query still shows the service in state $E2E_STATE"
 e2e_expect_reg settings-after "$E2E_SETTINGS_KEY" SvcInfo REG_DWORD 0x96

@@ -27,7 +27,7 @@ e2e_reg_value reg-before "$E2E_SETTINGS_KEY" SvcInfo && wine_fail "SvcInfo exist
 
 e2e_step "-load: the default word, and the registration"
 e2e_command_run load-1 "$program" -load
-e2e_expect_bytes "$E2E_DIR/load-1.out" '%s loaded.\r\n' "$E2E_DISPLAY"
+e2e_expect_loaded "$E2E_DIR/load-1.out"
 e2e_expect_reg reg-1 "$E2E_SETTINGS_KEY" SvcInfo REG_DWORD 0x96
 e2e_expect_reg reg-type "$E2E_SERVICE_KEY" Type REG_DWORD 0x10
 e2e_expect_reg reg-start "$E2E_SERVICE_KEY" Start REG_DWORD 0x2

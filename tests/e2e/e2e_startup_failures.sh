@@ -4,10 +4,11 @@
 #   e2e_startup_failures.sh BITS PROGRAM LIBRARY TEMPLATE CASE_DIR no_board|open_fails|second_pass
 #
 # no_board:    no board at any candidate: two discovery passes 3 s apart (44 NttcIdentify),
-#              START_PENDING with the retry's hint of 7000 ms meanwhile, then STOPPED with
-#              exit code 0 after the closing pause, never RUNNING.
-# open_fails:  the library's NttcOpen fails: STOPPED with exit code 0 after the closing
-#              pause, no discovery, never RUNNING.
+#              START_PENDING with the retry's hint of 7000 ms meanwhile, then STOPPED after
+#              the closing pause with exit code 1066 (ERROR_SERVICE_SPECIFIC_ERROR) and the
+#              service's code 2, never RUNNING; one error entry names the step.
+# open_fails:  the library's NttcOpen fails: STOPPED after the closing pause with exit code
+#              1066 and the service's code 1, no discovery, never RUNNING; one error entry.
 # second_pass: the board answers only the second pass: the hint of 7000 ms, then RUNNING
 #              and polling; its stop-pending report takes checkpoint 7, after the extra one.
 set -u
@@ -17,8 +18,14 @@ set -u
 e2e_begin_case "$1" "$4" "$5"
 scenario="$6"
 case "$scenario" in
-    no_board) setting="board = none" ;;
-    open_fails) setting="open_fails = yes" ;;
+    no_board)
+        setting="board = none"
+        failure_code=2 failure_text="no reader board answered at any of the 22 addresses, in two passes 3 s apart"
+        ;;
+    open_fails)
+        setting="open_fails = yes"
+        failure_code=1 failure_text="the reader library ZYN_NTTC.dll did not open"
+        ;;
     second_pass) setting="answer_from_query = 2" ;;
     *) wine_fail "unknown scenario '$scenario'" ;;
 esac
@@ -48,7 +55,7 @@ expect_retry_report() {
 }
 
 e2e_command_run load "$program" -load
-e2e_expect_bytes "$E2E_DIR/load.out" '%s loaded.\r\n' "$E2E_DISPLAY"
+e2e_expect_loaded "$E2E_DIR/load.out"
 
 e2e_step "sc start with '$setting'"
 start=$(e2e_now_ms)
@@ -62,7 +69,14 @@ if [ "$scenario" = second_pass ]; then
 else
     e2e_poll_states states-start.txt "$start" 60 "1 4"
     [ "$E2E_STATE" = 1 ] || wine_fail "the service runs with '$setting'"
-    [ "$E2E_EXIT" = 0 ] || wine_fail "the service stopped with exit code $E2E_EXIT, expected 0"
+    # A start-up that gave up is a failure, with the step's code, as sc query shows it.
+    e2e_query_service query-stopped
+    [ "$E2E_EXIT $E2E_SERVICE_EXIT" = "1066 $failure_code" ] ||
+        wine_fail "the service stopped with exit code $E2E_EXIT and code $E2E_SERVICE_EXIT, expected 1066 $failure_code"
+    # One error entry: the code, the step, no system text (neither step has an error code).
+    [ "$(e2e_eventlog_strings "$E2E_DIR/wine.err" err; echo .)" = "$(printf '%s\n' "$failure_code" "$failure_text" "" .)" ] ||
+        wine_fail "the event log got: $(e2e_eventlog_strings "$E2E_DIR/wine.err" err | tr '\n' '|')"
+    echo "STOPPED with 1066 and code $failure_code; error entry: $failure_text"
 fi
 echo "state $E2E_STATE $E2E_REACHED_MS ms after sc start"
 awk '$2 != 2 && $2 != '"$E2E_STATE"' { exit 1 }' "$E2E_DIR/states-start.txt" ||

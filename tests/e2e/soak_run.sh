@@ -90,7 +90,7 @@ expect_running() {
 }
 
 e2e_command_run load "$folder/RUZivEr2.exe" -load
-e2e_expect_bytes "$E2E_DIR/load.out" '%s loaded.\r\n' "$E2E_DISPLAY"
+e2e_expect_loaded "$E2E_DIR/load.out"
 e2e_step "soak: $minutes min on a reader with ${SETTINGS[*]}"
 e2e_start_service_running
 run_start=$(e2e_now_ms)

@@ -130,6 +130,9 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     return WAIT_OBJECT_0;
 }
 
+// Not recorded: a reading of a counter, which a test sets.
+ULONGLONG WINAPI GetTickCount64(void) { return g_fakeKernel.tickCountMs; }
+
 // ---- the system timer's resolution (winmm) ----
 
 MMRESULT WINAPI timeBeginPeriod(UINT period)

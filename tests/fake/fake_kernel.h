@@ -33,6 +33,8 @@ struct FakeKernelState {
     bool timerPeriodRefused = false;
     int timerPeriodsHeld = 0;
 
+    ULONGLONG tickCountMs = 3600000;  // what GetTickCount64 answers: ms since the system started
+
     DWORD processId = 4242;
     bool openProcessFails = false;
     bool setPriorityFails = false;

@@ -281,6 +281,15 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
     return ERROR_SUCCESS;
 }
 
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
+{
+    const std::string path = KeyPath(key, subKey);
+    FakeRecord("RegDeleteKeyA %s", path.c_str());
+    if (g_fake.deleteKeyError != 0)
+        return g_fake.deleteKeyError;
+    return g_fake.registry.erase(path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
 LONG WINAPI RegCloseKey(HKEY key)
 {
     FakeRecord("RegCloseKey");

@@ -54,6 +54,7 @@ struct FakeState {
     std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;
     LONG createKeyError = 0;
     LONG setValueError = 0;
+    LONG deleteKeyError = 0;
     int openKeys = 0;
 };
 

@@ -237,6 +237,31 @@ BOOL WINAPI DeleteService(SC_HANDLE service)
     return TRUE;
 }
 
+// Recorded with what each level carries: "description <text>", "failure-actions <reset s>
+// <reboot message> <command> <type>/<delay ms>...", "failure-actions-flag <flag>".
+BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPVOID info)
+{
+    std::string shown = "level " + std::to_string(infoLevel);
+    if (infoLevel == SERVICE_CONFIG_DESCRIPTION) {
+        shown = "description " + Text(static_cast<SERVICE_DESCRIPTIONA *>(info)->lpDescription);
+    } else if (infoLevel == SERVICE_CONFIG_FAILURE_ACTIONS) {
+        const SERVICE_FAILURE_ACTIONSA &actions = *static_cast<SERVICE_FAILURE_ACTIONSA *>(info);
+        shown = "failure-actions " + std::to_string(actions.dwResetPeriod) + " " + Text(actions.lpRebootMsg) + " " +
+                Text(actions.lpCommand);
+        for (DWORD i = 0; i < actions.cActions; ++i)
+            shown += " " + std::to_string(actions.lpsaActions[i].Type) + "/" + std::to_string(actions.lpsaActions[i].Delay);
+    } else if (infoLevel == SERVICE_CONFIG_FAILURE_ACTIONS_FLAG) {
+        shown = "failure-actions-flag " +
+                std::to_string(static_cast<SERVICE_FAILURE_ACTIONS_FLAG *>(info)->fFailureActionsOnNonCrashFailures);
+    }
+    FakeRecord("ChangeServiceConfig2A %p %s", static_cast<void *>(service), shown.c_str());
+    if (!IsOpen(service, false))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (g_fakeServiceManager.changeConfigError != 0)
+        return Fail(g_fakeServiceManager.changeConfigError);
+    return TRUE;
+}
+
 BOOL WINAPI CloseServiceHandle(SC_HANDLE object)
 {
     FakeRecord("CloseServiceHandle %p", static_cast<void *>(object));

@@ -58,6 +58,7 @@ struct FakeServiceManagerState {
     DWORD createServiceError = 0;  // non-zero: CreateServiceA fails with it first
     DWORD openServiceError = 0;    // non-zero: OpenServiceA fails with it first
     DWORD deleteServiceError = 0;  // non-zero: DeleteService fails with it
+    DWORD changeConfigError = 0;   // non-zero: ChangeServiceConfig2A fails with it
 
     // The state the stop control answers with; the service then counts as not running.
     DWORD stateAfterStop = SERVICE_STOP_PENDING;

@@ -31,6 +31,8 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 
+ULONGLONG WINAPI GetTickCount64(void);
+
 #define CTRL_C_EVENT 0
 #define CTRL_BREAK_EVENT 1
 #define CTRL_CLOSE_EVENT 2

@@ -9,6 +9,7 @@ typedef HKEY *PHKEY;
 #define REG_OPTION_NON_VOLATILE 0x00000000L
 #define REG_NONE 0
 #define REG_SZ 1
+#define REG_EXPAND_SZ (2)
 #define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
@@ -22,3 +23,4 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD typ
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD dataLength);
 LONG WINAPI RegCloseKey(HKEY key);
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);

@@ -220,7 +220,9 @@ TEST_F(ClockWorkerTest, NoBoardInConsoleModePausesWithoutReporting)
     g_fakeReader.boards.clear();
     ::testing::internal::CaptureStdout();
     RunWorker();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "96h\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "96h\nStart-up failed (2): no reader board answered at any of the 22 addresses, in two passes 3 s "
+              "apart\n");
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 3000", "Sleep 5000"));
     ExpectClosingSequenceLast(true);
@@ -235,8 +237,23 @@ struct FailureCase {
     bool eventCreated;
     int reportsMade;                    // SetServiceStatus calls, the refused one included
     bool descriptorKept;                // the failing step comes after the file was protected
-    const char *consoleOutput;
+    const char *consoleOutput;          // the trace lines reached
+    DWORD code;                         // the step's code
+    const char *systemText;             // the failing call's error, as the entry and the line show it
 };
+
+// The steps in words, by code, as the event entry and the console line name them.
+const char *const kStepTexts[] = {
+    "", "the reader library ZYN_NTTC.dll did not open",
+    "no reader board answered at any of the 22 addresses, in two passes 3 s apart",
+    "the process could not enter the real-time priority class", "the program's file could not be given its protection",
+    "the clock privilege could not be prepared", "the stop event could not be created"};
+
+std::string FailureLine(const FailureCase &c)
+{
+    return "Start-up failed (" + std::to_string(c.code) + "): " + kStepTexts[c.code] +
+           (*c.systemText ? std::string(" - ") + c.systemText : "") + "\n";
+}
 
 void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.name; }
 
@@ -247,11 +264,21 @@ TEST_P(FailureTable, EndsThroughTheClosingSequence)
     const FailureCase &c = GetParam();
     c.arrange();
     RunWorker();
-    const std::vector<std::string> calls = CallsWithoutLocks();
+    const std::vector<std::string> calls =
+        CallsExcept({"InitializeCriticalSection", "EnterCriticalSection", "LeaveCriticalSection", "FormatMessageA",
+                     "LocalFree message", "RegisterEventSourceA", "ReportEventA", "DeregisterEventSource"});
     const std::vector<std::string> closing = Closing(c.eventCreated);
     ASSERT_GT(calls.size(), closing.size());
     EXPECT_THAT(calls[calls.size() - closing.size() - 1], StartsWith(c.lastCallBeforeClosing));
     ExpectClosingSequenceLast(c.eventCreated);
+    // One error entry names the step and the failing call's error; the service stops with the
+    // step's code (service_entry_test).
+    ASSERT_EQ(g_fakeService.events.size(), 1u);
+    EXPECT_EQ(g_fakeService.events[0].type, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(g_fakeService.events[0].eventId, 0xC0000001u);
+    EXPECT_THAT(g_fakeService.events[0].strings,
+                ElementsAre(std::to_string(c.code), kStepTexts[c.code], c.systemText));
+    EXPECT_EQ(g_status.startupFailureCode, c.code);
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
     EXPECT_THAT(FakeCallsNamed("timeBeginPeriod"), IsEmpty());
     EXPECT_EQ(FakeCallsNamed("SetServiceStatus").size(), static_cast<size_t>(c.reportsMade));
@@ -266,8 +293,9 @@ TEST_P(FailureTable, TracesTheSameStepsInConsoleMode)
     c.arrange();
     ::testing::internal::CaptureStdout();
     RunWorker();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.consoleOutput);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.consoleOutput + FailureLine(c));
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
+    EXPECT_TRUE(g_fakeService.events.empty());
 }
 
 const std::string kLongPath = "C:\\" + std::string(600, 'x') + "\\RUZivEr2.exe";
@@ -276,39 +304,39 @@ INSTANTIATE_TEST_SUITE_P(
     StartUpSteps, FailureTable,
     ::testing::Values(
         FailureCase{"EventNotCreated", [] { g_fakeKernel.createEventFails = true; }, "CreateEventA", false, 1, false,
-                    "96h\n"},
-        FailureCase{"LibraryNotOpened", [] { g_fakeReader.openResult = 0; }, "NttcOpen", true, 1, false, "96h\n"},
+                    "96h\n", 6, "Not enough memory. (0x8)"},
+        FailureCase{"LibraryNotOpened", [] { g_fakeReader.openResult = 0; }, "NttcOpen", true, 1, false, "96h\n", 1, ""},
         FailureCase{"PriorityNotSet", [] { g_fakeKernel.setPriorityFails = true; }, "SetPriorityClass", true, 2, false,
-                    "96h\n Found TAV \n 0  0  1  1  149  768 \n"},
+                    "96h\n Found TAV \n 0  0  1  1  149  768 \n", 3, "Invalid handle. (0x6)"},
         FailureCase{"OwnProcessNotOpened", [] { g_fakeKernel.openProcessFails = true; },
-                    "SetPriorityClass (nil) 0x100", true, 2, false, "96h\n Found TAV \n 0  0  1  1  149  768 \n"},
+                    "SetPriorityClass (nil) 0x100", true, 2, false, "96h\n Found TAV \n 0  0  1  1  149  768 \n", 3, "Invalid handle. (0x6)"},
         FailureCase{"DescriptorNotMade", [] { g_fakeKernel.convertDescriptorFails = true; },
                     "ConvertStringSecurityDescriptorToSecurityDescriptorA", true, 3, false,
-                    "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n"},
+                    "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n", 4, ""},
         FailureCase{"DaclNotSet", [] { g_fakeKernel.daclQueryFails = true; }, "LocalFree descriptor", true, 3, false,
-                    "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n"},
+                    "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n", 4, ""},
         FailureCase{"FileSecurityNotApplied", [] { g_fakeKernel.setFileSecurityError = ERROR_ACCESS_DENIED; },
                     "LocalFree descriptor", true, 3, false,
                     "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n Set DACL  \n"
-                    " Get Command Line Error  \n"},
+                    " Get Command Line Error  \n", 4, "Access denied. (0x5)"},
         FailureCase{"ProgramPathCut", [] { g_fakeKernel.modulePath = kLongPath; }, "LocalFree descriptor", true, 3, false,
                     "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n Set DACL  \n"
-                    " Get Command Line Error  \n"},
+                    " Get Command Line Error  \n", 4, "Insufficient buffer. (0x7a)"},
         FailureCase{"ProgramPathUnknown", [] { g_fakeKernel.moduleFileNameError = ERROR_ACCESS_DENIED; },
                     "LocalFree descriptor", true, 3, false,
                     "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n Set DACL  \n"
-                    " Get Command Line Error  \n"},
+                    " Get Command Line Error  \n", 4, "Access denied. (0x5)"},
         FailureCase{"TokenNotOpened", [] { g_fakeKernel.openTokenFails = true; }, "OpenProcessToken", true, 4, true,
                     "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n Set DACL  \n"
-                    " Get Command Line  \n"},
+                    " Get Command Line  \n", 5, "Access denied. (0x5)"},
         FailureCase{"PrivilegeNotFound", [] { g_fakeKernel.lookupPrivilegeFails = true; }, "LookupPrivilegeValueA",
                     true, 4, true,
                     "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n Set DACL  \n"
-                    " Get Command Line  \n Open Process Token  \n"},
+                    " Get Command Line  \n Open Process Token  \n", 5, ""},
         FailureCase{"PrivilegesNotDisabled", [] { g_fake.adjustDisableError = ERROR_ACCESS_DENIED; },
                     "AdjustTokenPrivileges", true, 4, true,
                     "96h\n Found TAV \n 0  0  1  1  149  768 \n CurrentProcessId  \n Initialize DACL  \n Set DACL  \n"
-                    " Get Command Line  \n Open Process Token  \n"}),
+                    " Get Command Line  \n Open Process Token  \n", 5, "Access denied. (0x5)"}),
     [](const ::testing::TestParamInfo<FailureCase> &info) { return info.param.name; });
 
 TEST_F(ClockWorkerTest, ARefusedFirstReportEndsBeforeTheStopEventExists)
@@ -420,6 +448,32 @@ INSTANTIATE_TEST_SUITE_P(
                           kPollOnce,
                           {kClosing}})}),
     [](const ::testing::TestParamInfo<TimerCase> &info) { return info.param.name; });
+
+// ---- a correction on record ----
+
+class CorrectionRecordTable : public ClockWorkerTest, public ::testing::WithParamInterface<int> {};
+
+// The board's 12:00:10 against a clock a second ahead: set at the first comparison. As a
+// service the correction writes its entry; at the console its trace stands for it.
+TEST_P(CorrectionRecordTable, ACorrectionIsOnRecordAsAServiceOnly)
+{
+    const int console = GetParam();
+    g_console.consoleMode = console;
+    for (DWORD word : {0x12001010u, 0x12001010u, 0x12001000u, 0x12001000u})
+        FakeQueueWord(word);
+    g_fake.localTime = FakeTime(2026, 3, 1, 12, 0, 11, 50);
+    StopAtWait(3);
+    ::testing::internal::CaptureStdout();
+    RunWorker();
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(FakeCallsNamed("SetLocalTime").size(), 2u);
+    ASSERT_EQ(g_fakeService.events.size(), console ? 0u : 1u);
+    if (!console) {
+        EXPECT_EQ(g_fakeService.events[0].eventId, 0x40000002u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceOrConsole, CorrectionRecordTable, ::testing::Values(0, 1));
 
 // ---- stopping ----
 

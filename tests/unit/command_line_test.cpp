@@ -202,15 +202,33 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"FourthArgumentIgnored", {"-load", "S", "120", "99"}, 0xFFFF0078}),
     [](const ::testing::TestParamInfo<LoadCase> &info) { return info.param.name; });
 
-TEST_F(CommandLineTest, LoadWithoutKeyAccessStillInstalls)
+// A settings word that could not be stored is printed as every command failure is, and the
+// service is installed all the same (its event source's key fails the same way here).
+struct StoreFailureCase {
+    const char *name;
+    LONG *registryError;
+    const char *failedCall;
+};
+
+void PrintTo(const StoreFailureCase &c, std::ostream *os) { *os << c.name; }
+
+class StoreFailureTable : public CommandLineTest, public ::testing::WithParamInterface<StoreFailureCase> {};
+
+TEST_P(StoreFailureTable, IsPrintedAndTheServiceInstalledAllTheSame)
 {
-    g_fake.createKeyError = ERROR_ACCESS_DENIED;
+    *GetParam().registryError = ERROR_ACCESS_DENIED;
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(Run({"-load", "S", "100"}), 0);
-    ::testing::internal::GetCapturedStdout();
+    const std::string failure = std::string(GetParam().failedCall) + " failed - Access denied. (0x5)\n";
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), failure + "ZYN NT Horavex Service2 loaded.\n" + failure);
     EXPECT_EQ(FakeRegistryGet(kKey, "SvcInfo"), nullptr);
     EXPECT_EQ(FakeCallsNamed("OpenSCManagerA").size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(RegistryRefusals, StoreFailureTable,
+                         ::testing::Values(StoreFailureCase{"KeyNotOpened", &g_fake.createKeyError, "RegCreateKeyEx"},
+                                           StoreFailureCase{"ValueNotWritten", &g_fake.setValueError, "RegSetValueEx"}),
+                         [](const ::testing::TestParamInfo<StoreFailureCase> &info) { return info.param.name; });
 
 TEST_F(CommandLineTest, UnloadIgnoresFurtherArgumentsRemovesAndPauses)
 {

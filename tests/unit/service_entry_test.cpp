@@ -19,10 +19,11 @@ namespace {
 
 const char kKey[] = "SYSTEM\\CurrentControlSet\\Services\\Vantrel";
 
-std::string Report(int state, int accepted, int exitCode, int checkpoint, int hintMs)
+std::string Report(int state, int accepted, int exitCode, int checkpoint, int hintMs, int specificCode = 0)
 {
     return "SetServiceStatus 0x5e 16 " + std::to_string(state) + " " + std::to_string(accepted) + " " +
-           std::to_string(exitCode) + " 0 " + std::to_string(checkpoint) + " " + std::to_string(hintMs);
+           std::to_string(exitCode) + " " + std::to_string(specificCode) + " " + std::to_string(checkpoint) + " " +
+           std::to_string(hintMs);
 }
 
 class ServiceEntryTest : public ::testing::Test {
@@ -108,13 +109,15 @@ TEST_F(ServiceEntryTest, ARefusedReportDuringTheStartStopsWithThatError)
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
 }
 
-TEST_F(ServiceEntryTest, AWorkerThatFindsNoBoardStopsWithExitCodeZero)
+// A start-up that gives up is a failure the manager records: ERROR_SERVICE_SPECIFIC_ERROR with
+// the step's code (2: no board).
+TEST_F(ServiceEntryTest, AWorkerThatFindsNoBoardStopsWithTheBoardsCode)
 {
     g_fakeReader.boards.clear();
     RunService();
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"),
                 ElementsAre(Report(2, 0, 0, 1, 3000), Report(2, 0, 0, 2, 3000), Report(2, 0, 0, 3, 7000),
-                            Report(1, 1, 0, 0, 0)));
+                            Report(1, 1, ERROR_SERVICE_SPECIFIC_ERROR, 0, 0, 2)));
 }
 
 TEST_F(ServiceEntryTest, AQueryWhileRunningReReportsRunningWithoutUsingANumber)

@@ -32,6 +32,14 @@ const char kDelete[] = "DeleteService 0x701";
 const char kCloseManager[] = "CloseServiceHandle 0x700";
 const char kCloseService[] = "CloseServiceHandle 0x701";
 const char kFreeText[] = "LocalFree message";
+const char kDescribe[] =
+    "ChangeServiceConfig2A 0x701 description <Keeps this computer's clock in step with the time code of the reader board.>";
+// Restart after 60 s, twice, then nothing; the count forgotten after a day.
+const char kRecovery[] = "ChangeServiceConfig2A 0x701 failure-actions 86400 (null) (null) 1/60000 1/60000 0/0";
+const char kRecoveryOnExitCodes[] = "ChangeServiceConfig2A 0x701 failure-actions-flag 1";
+const char kSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZYN_NT_Horavex2";
+const std::string kCreateSourceKey = std::string("RegCreateKeyExA HKLM\\") + kSourceKey + " 0 (nil) 0 0xf003f (nil)";
+const std::string kDeleteSourceKey = std::string("RegDeleteKeyA HKLM\\") + kSourceKey;
 
 std::string Create(const std::string &imagePath)
 {
@@ -42,6 +50,8 @@ std::string Create(const std::string &imagePath)
 std::string FormatCall(DWORD code) { return "FormatMessageA 0x3300 (nil) " + std::to_string(code) + " 0 0 (nil)"; }
 
 std::string Repeat(char c, int count) { return std::string(static_cast<size_t>(count), c); }
+
+std::string Repeat3(const std::string &line) { return line + line + line; }
 
 void Installed() { g_fakeServiceManager.installed = true; }
 
@@ -109,8 +119,22 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, InstallServiceTable,
     ::testing::Values(
         InstallCase{"Created", [] {}, "ZYN NT Horavex Service2 loaded.\n",
-                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
-                     kCloseService, kCloseManager}},
+                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
+                     kRecovery, kRecoveryOnExitCodes, kCloseService, kCreateSourceKey,
+                     "RegSetValueExA EventMessageFile 0 2 38", "RegSetValueExA TypesSupported 0 4 4", "RegCloseKey",
+                     kCloseManager}},
+        // What follows the creation is printed when it fails, and the rest goes on.
+        InstallCase{"ConfigurationRefused", [] { g_fakeServiceManager.changeConfigError = ERROR_ACCESS_DENIED; },
+                    "ZYN NT Horavex Service2 loaded.\n" + Repeat3("ChangeServiceConfig2 failed - Access denied. (0x5)\n"),
+                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
+                     FormatCall(5), kFreeText, kRecovery, FormatCall(5), kFreeText, kRecoveryOnExitCodes, FormatCall(5),
+                     kFreeText, kCloseService, kCreateSourceKey, "RegSetValueExA EventMessageFile 0 2 38",
+                     "RegSetValueExA TypesSupported 0 4 4", "RegCloseKey", kCloseManager}},
+        InstallCase{"EventSourceRefused", [] { g_fake.createKeyError = ERROR_ACCESS_DENIED; },
+                    "ZYN NT Horavex Service2 loaded.\nRegCreateKeyEx failed - Access denied. (0x5)\n",
+                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
+                     kRecovery, kRecoveryOnExitCodes, kCloseService, kCreateSourceKey, FormatCall(5), kFreeText,
+                     kCloseManager}},
         InstallCase{"AlreadyInstalled", [] { g_fakeServiceManager.installed = true; },
                     "CreateService failed - Service exists. (0x431)\n",
                     {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
@@ -218,30 +242,30 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, RemoveServiceTable,
     ::testing::Values(
         RemoveCase{"InstalledNotRunning", Installed, "ZYN NT Horavex Service2 removed.\n",
-                   {kOpenManager, kOpenService, kStop, kDelete, kCloseService, kCloseManager}},
+                   {kOpenManager, kOpenService, kStop, kDelete, kDeleteSourceKey, kCloseService, kCloseManager}},
         RemoveCase{"RunningStopsAtTheFirstLook", [] { Running({kStopped}); },
                    "Stopping ZYN NT Horavex Service2.\nZYN NT Horavex Service2 stopped.\n"
                    "ZYN NT Horavex Service2 removed.\n",
-                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kDelete, kCloseService, kCloseManager}},
+                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kDelete, kDeleteSourceKey, kCloseService, kCloseManager}},
         RemoveCase{"RunningStopsAfterThreeSeconds", [] { Running({kPending, kPending, kPending, kStopped}); },
                    "Stopping ZYN NT Horavex Service2....\nZYN NT Horavex Service2 stopped.\n"
                    "ZYN NT Horavex Service2 removed.\n",
                    {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kSleep, kQuery, kSleep, kQuery,
-                    kDelete, kCloseService, kCloseManager}},
+                    kDelete, kDeleteSourceKey, kCloseService, kCloseManager}},
         RemoveCase{"QueryFailsWhileStopPending", [] { Running({kPending, kQueryFails}); },
                    "Stopping ZYN NT Horavex Service2..\nZYN NT Horavex Service2 failed to stop.\n"
                    "ZYN NT Horavex Service2 removed.\n",
-                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kDelete, kCloseService,
-                    kCloseManager}},
+                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kDelete, kDeleteSourceKey,
+                    kCloseService, kCloseManager}},
         RemoveCase{"FirstQueryFails", [] { Running({kQueryFails}); },
                    "Stopping ZYN NT Horavex Service2.\nZYN NT Horavex Service2 failed to stop.\n"
                    "ZYN NT Horavex Service2 removed.\n",
-                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kDelete, kCloseService, kCloseManager}},
+                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kDelete, kDeleteSourceKey, kCloseService, kCloseManager}},
         RemoveCase{"RunsAgainInsteadOfStopping", [] { Running({kPending, {SERVICE_RUNNING, 0}}); },
                    "Stopping ZYN NT Horavex Service2..\nZYN NT Horavex Service2 failed to stop.\n"
                    "ZYN NT Horavex Service2 removed.\n",
-                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kDelete, kCloseService,
-                    kCloseManager}},
+                   {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kDelete, kDeleteSourceKey,
+                    kCloseService, kCloseManager}},
         RemoveCase{"NotInstalled", [] {}, "OpenService failed - Service does not exist. (0x424)\n",
                    {kOpenManager, kOpenService, FormatCall(1060), kFreeText, kCloseManager}},
         RemoveCase{"ServiceRefused",

@@ -32,7 +32,8 @@ protected:
         for (std::string &arg : args)
             argv.push_back(&arg[0]);
         argv.push_back(nullptr);
-        StoreSettingsWord(static_cast<int>(args.size()), argv.data());
+        const char *failedCall = nullptr;
+        StoreSettingsWord(static_cast<int>(args.size()), argv.data(), &failedCall);
         const FakeRegistryValue *value = FakeRegistryGet(kKey, "SvcInfo");
         EXPECT_NE(value, nullptr);
         if (!value)
@@ -103,7 +104,10 @@ TEST_F(SettingsWordTest, StoreWithoutKeyAccessStoresNothingAndReportsFailure)
 {
     g_fake.createKeyError = ERROR_ACCESS_DENIED;
     char *argv[] = {const_cast<char *>("RUZivEr2.exe"), const_cast<char *>("-load"), nullptr};
-    EXPECT_EQ(StoreSettingsWord(2, argv), 0);
+    const char *failedCall = nullptr;
+    EXPECT_EQ(StoreSettingsWord(2, argv, &failedCall), 0);
+    EXPECT_STREQ(failedCall, "RegCreateKeyEx");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(FakeRegistryGet(kKey, "SvcInfo"), nullptr);
     EXPECT_THAT(FakeCallsNamed("RegSetValueExA"), ElementsAre());
 }
@@ -112,7 +116,10 @@ TEST_F(SettingsWordTest, StoreReportsAFailedWriteAndStillClosesTheKey)
 {
     g_fake.setValueError = ERROR_ACCESS_DENIED;
     char *argv[] = {const_cast<char *>("RUZivEr2.exe"), const_cast<char *>("-load"), nullptr};
-    EXPECT_EQ(StoreSettingsWord(2, argv), 0);
+    const char *failedCall = nullptr;
+    EXPECT_EQ(StoreSettingsWord(2, argv, &failedCall), 0);
+    EXPECT_STREQ(failedCall, "RegSetValueEx");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(g_fake.openKeys, 0);
 }
 

@@ -13,6 +13,7 @@
 #include "fake_service.h"
 #include "fake_service_control.h"
 #include "fake_service_manager.h"
+#include "service/clock_set_log.h"
 #include "service/console_run.h"
 #include "service/service_entry.h"
 #include "service/service_install.h"
@@ -33,6 +34,7 @@ void ResetEverything()
     g_worker = WorkerState{};
     g_stopRequest = StopRequestState{NULL, SRWLOCK_INIT};
     g_serviceInstall = ServiceInstallState{};
+    g_clockSetLog = ClockSetLogState{};
     InitStatusReporting();
     g_fake.calls.clear();
 }

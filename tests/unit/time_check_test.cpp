@@ -329,6 +329,29 @@ TEST_F(TimeCheckTest, ACorrectionAcrossADaylightSavingChangeLandsOnTheBoardsTime
     EXPECT_EQ(FakeFormatTime(local), "2026-03-29 03:00:01.080");
 }
 
+std::vector<ClockCorrection> g_told;
+
+void Tell(const ClockCorrection *correction) { g_told.push_back(*correction); }
+
+// What was set, from what, by how much, is told once the clock has changed: after a failed
+// disabling too, never after a failed set.
+TEST_F(TimeCheckTest, EachChangeOfTheClockIsTold)
+{
+    g_told.clear();
+    g_timeCheck.inputs.corrected = Tell;
+    g_fake.setLocalTimeError = ERROR_ACCESS_DENIED;
+    CompareAt(0x12345600, FakeTime(2026, 3, 1, 12, 34, 57, 20));
+    EXPECT_TRUE(g_told.empty());
+    g_fake.setLocalTimeError = 0;
+    g_fake.adjustDisableError = ERROR_INVALID_HANDLE;
+    EXPECT_EQ(CompareAt(0x12345600, FakeTime(2026, 3, 1, 12, 34, 57, 20)), 0);
+    ASSERT_EQ(g_told.size(), 1u);
+    EXPECT_EQ(FakeFormatTime(g_told[0].before), "2026-03-01 12:34:57.020");
+    EXPECT_EQ(FakeFormatTime(g_told[0].set), "2026-03-01 12:34:56.080");
+    EXPECT_EQ(g_told[0].offsetMs, 970);
+    EXPECT_EQ(g_told[0].utc, 0);
+}
+
 TEST_F(TimeCheckTest, AFailedDisableAfterTheSetGivesZeroAndStaysOutOfStep)
 {
     g_fake.adjustDisableError = ERROR_INVALID_HANDLE;

@@ -1,0 +1,15 @@
+// The identifiers of the program's event-log entries, as service/event_messages.mc gives
+// them to the message table (the Windows builds check that the two agree). Each carries its
+// severity in its top two bits; ReportEvent is given it whole.
+#pragma once
+
+#include <windows.h>
+
+enum EventMessage : DWORD {
+    // "ZYN_NT_Horavex2 error: <code>", and what failed (a refused report, no dispatcher).
+    EVENT_SERVICE_ERROR = 0x00000000,
+    // The start-up failed: code, step, system text.
+    EVENT_STARTUP_FAILED = 0xC0000001,
+    // The clock was set: board time, computer time before, offset, time base, unrecorded.
+    EVENT_CLOCK_SET = 0x40000002
+};

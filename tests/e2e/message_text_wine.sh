@@ -1,0 +1,49 @@
+#!/bin/bash
+# The program's message table under Wine: each entry's text as Event Viewer would render it
+# from RUZivEr2.exe with sample strings (tests/windows/message_text.cpp), compared byte for byte.
+#
+#   message_text_wine.sh BITS PROGRAM MESSAGE_TEXT RUN_DIR PREFIX
+#
+# Both programs are copied into RUN_DIR and run from there, so that the program is loaded by its
+# file name. RUN_DIR is kept for a look after a failure.
+set -u
+. "$(dirname "$0")/wine_env.sh"
+
+[ $# -eq 5 ] || wine_fail "usage: $0 BITS PROGRAM MESSAGE_TEXT RUN_DIR PREFIX"
+BITS=$1 PROGRAM=$2 MESSAGE_TEXT=$3 RUN_DIR=$4
+wine_require_loader "$BITS"
+wine_use_prefix "$5"
+[ -f "$WINEPREFIX/system.reg" ] || wine_fail "no Wine prefix at $WINEPREFIX (the wine_prefix fixture makes it)"
+
+rm -rf "$RUN_DIR"
+mkdir -p "$RUN_DIR"
+cp "$PROGRAM" "$RUN_DIR/RUZivEr2.exe"
+cp "$MESSAGE_TEXT" "$RUN_DIR/message_text.exe"
+
+# Renders message ID with the given strings and compares it with EXPECTED, a printf format.
+# FormatMessage gives "\r\n" both for %n and for the line end that windmc keeps as "\n".
+#   expect_text NAME EXPECTED ID [STRING...]
+expect_text() {
+    local name="$1" expected="$2"
+    shift 2
+    (cd "$RUN_DIR" &&
+        wine_run "$BITS" 60 "$name.out" "$name.err" -- "$RUN_DIR/message_text.exe" RUZivEr2.exe "$@") ||
+        wine_fail "message_text $* failed (exit $?): $(cat "$RUN_DIR/$name.err")"
+    # shellcheck disable=SC2059  # the expected text is a format of its own
+    printf "$expected" > "$RUN_DIR/$name.expected"
+    cmp -s "$RUN_DIR/$name.out" "$RUN_DIR/$name.expected" ||
+        wine_fail "message $1 renders as"$'\n'"$(od -c "$RUN_DIR/$name.out")"$'\n'"expected"$'\n'"$(od -c "$RUN_DIR/$name.expected")"
+    echo "== $1: $(sed -z -e 's/\r/\\r/g' -e 's/\n/\\n/g' "$RUN_DIR/$name.out")"
+}
+
+expect_text service_error \
+    'ZYN_NT_Horavex2 error: 1063\r\nStartServiceCtrlDispatcher failed.\r\n' \
+    0 'ZYN_NT_Horavex2 error: 1063' 'StartServiceCtrlDispatcher failed.'
+expect_text startup_failed \
+    "ZYN NT Horavex Service2 stopped without starting, and the computer's clock is not kept: no reader board answered at any address (start-up failure 3).\r\nThe device is not ready.\r\n" \
+    0xC0000001 3 'no reader board answered at any address' 'The device is not ready.'
+expect_text clock_set \
+    "The computer's clock (local time) was set to the reader board's time, 12:34:56. It showed 12:34:58, -2150 ms from the board. Corrections since the previous entry that were not recorded: 0.\r\n" \
+    0x40000002 12:34:56 12:34:58 -2150 'local time' 0
+
+echo "PASS"
