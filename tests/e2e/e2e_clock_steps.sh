@@ -45,8 +45,9 @@ IFS='|' read -r set_to before offset time_base unrecorded <<< "$first"
 [[ "$before" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}$ ]] ||
     wine_fail "the time before is '$before'"
 # The computer is 250 ms behind the board, which is compared as 50 ms past its second, read
-# within the first 40 ms of that second: -300 to -260 ms, and some room for a late poll.
-(( offset >= -320 && offset <= -250 )) || wine_fail "the offset is '$offset' ms, expected about -300"
+# within the first 40 ms of that second: -300 to -260 ms, and room for a clock read that a
+# loaded machine delays after the board's.
+(( offset >= -320 && offset <= -200 )) || wine_fail "the offset is '$offset' ms, expected about -300"
 [ "$time_base $unrecorded" = "local time 0" ] || wine_fail "time base '$time_base', unrecorded '$unrecorded'"
 
 e2e_step "no second entry within the minute; the next one counts those it did not record"
@@ -56,7 +57,8 @@ echo "second entry: $second"
 [ "$(entries | wc -l)" = 2 ] || wine_fail "more than two entries: $(entries)"
 stamps=$(entry_stamps | tr '\n' ' ')
 gap_ms=$(awk '{ printf "%d", ($2 - $1) * 1000 }' <<< "$stamps")
-(( gap_ms >= 60000 )) || wine_fail "the second entry came $gap_ms ms after the first"
+# A minute on the service's tick count; Wine stamps its lines a little after each entry.
+(( gap_ms >= 59500 )) || wine_fail "the second entry came $gap_ms ms after the first"
 IFS='|' read -r _ _ _ _ unrecorded <<< "$second"
 # About one correction every 2 to 3 s in between; fewer on a loaded machine.
 (( unrecorded >= 10 && unrecorded <= 40 )) || wine_fail "the second entry counts $unrecorded unrecorded corrections"
