@@ -3,12 +3,14 @@
 
 #include <cstdlib>
 
+#include "base/ascii_text.h"
 #include "base/console_output.h"
 
-SettingsState g_settings = {0, 150, 0};
+SettingsState g_settings = {0, 150, 0, 0};
 
 const char kSettingsKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vantrel";
 const char kSettingsValueName[] = "SvcInfo";
+const char kDisciplineValueName[] = "Discipline";
 
 namespace {
 
@@ -17,6 +19,7 @@ const DWORD kSlopMask = 0x000000FF;
 const LONG kDefaultSlopMs = 150;
 const LONG kLeastSlopMs = 50;
 const LONG kMostStoredSlopMs = 250;
+const DWORD kPreciseDiscipline = 1;
 
 // The decimal value of nnn: leading white space, one optional sign, then digits up to the
 // first non-digit; 0 without digits. The whole argument is read, and a value too large
@@ -51,7 +54,35 @@ int StoreFailed(LONG result, const char *call, const char **failedCall)
     return 0;
 }
 
+// Discipline = 1 for the precise mode; otherwise no value at all, so that the key holds just
+// what it held before the mode existed.
+LONG StoreDiscipline(HKEY key, int precise, const char **call)
+{
+    if (precise) {
+        *call = "RegSetValueEx";
+        return RegSetValueExA(key, kDisciplineValueName, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&kPreciseDiscipline),
+                              sizeof kPreciseDiscipline);
+    }
+    *call = "RegDeleteValue";
+    const LONG deleted = RegDeleteValueA(key, kDisciplineValueName);
+    return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
+}
+
+// 1 only for a REG_DWORD of exactly 1: anything else keeps the clock as it was always kept.
+int LoadDiscipline(HKEY key)
+{
+    DWORD discipline = 0;
+    DWORD type = REG_NONE;
+    DWORD length = sizeof discipline;
+    const LONG queried =
+        RegQueryValueExA(key, kDisciplineValueName, NULL, &type, reinterpret_cast<BYTE *>(&discipline), &length);
+    return queried == ERROR_SUCCESS && type == REG_DWORD && length == sizeof discipline &&
+           discipline == kPreciseDiscipline;
+}
+
 }  // namespace
+
+int WantsPreciseMode(int argc, char **argv) { return argc > 4 && EqualsIgnoringCase(argv[4], "precise"); }
 
 DWORD BuildSettingsWord(int argc, char **argv)
 {
@@ -70,17 +101,21 @@ int StoreSettingsWord(int argc, char **argv, const char **failedCall)
     const LONG opened = OpenSettingsKey(&key);
     if (opened != ERROR_SUCCESS)
         return StoreFailed(opened, "RegCreateKeyEx", failedCall);
-    const LONG written = RegSetValueExA(key, kSettingsValueName, 0, REG_DWORD,
-                                        reinterpret_cast<const BYTE *>(&g_settings.settingsWord),
-                                        sizeof g_settings.settingsWord);
+    const char *call = "RegSetValueEx";
+    LONG written = RegSetValueExA(key, kSettingsValueName, 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE *>(&g_settings.settingsWord),
+                                  sizeof g_settings.settingsWord);
+    if (written == ERROR_SUCCESS)
+        written = StoreDiscipline(key, WantsPreciseMode(argc, argv), &call);
     RegCloseKey(key);
-    return written == ERROR_SUCCESS ? 1 : StoreFailed(written, "RegSetValueEx", failedCall);
+    return written == ERROR_SUCCESS ? 1 : StoreFailed(written, call, failedCall);
 }
 
 void LoadSettingsWord(void)
 {
     g_settings.useUtc = 0;
     g_settings.slopMs = kDefaultSlopMs;
+    g_settings.precise = 0;
     HKEY key;
     if (OpenSettingsKey(&key) != ERROR_SUCCESS)
         return;
@@ -91,6 +126,7 @@ void LoadSettingsWord(void)
     const LONG queried = RegQueryValueExA(key, kSettingsValueName, NULL, &type,
                                           reinterpret_cast<BYTE *>(&g_settings.settingsWord), &length);
     ConsoleTrace("%Xh\n", static_cast<unsigned>(g_settings.settingsWord));
+    g_settings.precise = LoadDiscipline(key);
     RegCloseKey(key);
     if (queried != ERROR_SUCCESS)
         return;

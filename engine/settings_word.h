@@ -5,6 +5,10 @@
 //   bits 8-15   no meaning
 //   bits 16-31  time base: 0xFFFF for UTC, 0 for local time (any bit set means UTC)
 // `-load X nnn` stores it; the worker loads it once at each start.
+//
+// Beside it, the REG_DWORD `Discipline`: 1 chooses the precise mode (`-load X nnn precise`),
+// which slews the clock to the board's second edge; without it, or with any other value,
+// the clock is compared and stepped as ever. Every other `-load` deletes it.
 #pragma once
 
 #include <windows.h>
@@ -13,22 +17,29 @@ struct SettingsState {
     DWORD settingsWord;  // as built by `-load`, or as loaded by the worker
     LONG slopMs;         // the clock may differ from the board by this much, in ms
     int useUtc;          // 1: read and set the clock in UTC; 0: in local time
+    int precise = 0;     // 1: Discipline is 1, the precise mode; 0: compared and stepped
 };
 
 extern SettingsState g_settings;
 
 extern const char kSettingsKeyPath[];    // "SYSTEM\\CurrentControlSet\\Services\\Vantrel"
 extern const char kSettingsValueName[];  // "SvcInfo"
+extern const char kDisciplineValueName[];  // "Discipline"
 
 // Builds the word from `-load`'s arguments: argv[2] is the time base X, argv[3] the slop nnn.
 DWORD BuildSettingsWord(int argc, char **argv);
 
-// Builds the word into g_settings and writes it to the registry. Returns 1 when it was
+// 1 when `-load`'s fourth argument, argv[4], is "precise" in any case.
+int WantsPreciseMode(int argc, char **argv);
+
+// Builds the word into g_settings and writes it to the registry, with Discipline = 1 for the
+// precise mode or Discipline deleted (a missing value is no error). Returns 1 when all was
 // written; on failure 0, with the registry's error as the last error and *failedCall naming
-// the call ("RegCreateKeyEx", "RegSetValueEx"). The caller prints the failure and installs
-// the service all the same.
+// the call ("RegCreateKeyEx", "RegSetValueEx", "RegDeleteValue"). The caller prints the
+// failure and installs the service all the same.
 int StoreSettingsWord(int argc, char **argv, const char **failedCall);
 
 // Sets the slop and the time base from the registry, or leaves the defaults (150 ms, local
-// time) when the key or value cannot be read. Prints "%Xh" in console mode.
+// time) when the key or value cannot be read, and then the mode from Discipline. Prints
+// "%Xh" in console mode.
 void LoadSettingsWord(void);

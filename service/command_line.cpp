@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/ascii_text.h"
 #include "base/console_output.h"
 #include "base/service_names.h"
 #include "service/console_run.h"
@@ -18,17 +19,6 @@ const DWORD kCommandPauseMs = 5000;
 const DWORD kDispatcherPauseMs = 10000;
 
 const char kProgramName[] = "RUZivEr2";
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Case is folded for ASCII letters only, so the comparison does not depend on the locale.
-int EqualsIgnoringCase(const char *text, const char *word)
-{
-    for (; *text && *word; ++text, ++word)
-        if (AsciiLower(*text) != AsciiLower(*word))
-            return 0;
-    return *text == '\0' && *word == '\0';
-}
 
 void PrintUsage(void)
 {

@@ -281,6 +281,15 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
     return ERROR_SUCCESS;
 }
 
+LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName)
+{
+    auto open = g_keyHandles.find(reinterpret_cast<std::uintptr_t>(key));
+    FakeRecord("RegDeleteValueA %s", valueName);
+    if (open == g_keyHandles.end())
+        return ERROR_INVALID_HANDLE;
+    return g_fake.registry[open->second].erase(valueName) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
 {
     const std::string path = KeyPath(key, subKey);

@@ -107,7 +107,8 @@ TEST_F(ClockWorkerTest, ANormalStartMakesItsCallsInOrder)
     EXPECT_THAT(CallsExcept({"InitializeCriticalSection", "EnterCriticalSection", "LeaveCriticalSection",
                              "NttcIdentify", "NttcWriteReg"}),
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
-                            "RegQueryValueExA SvcInfo (nil) 4", "RegCloseKey", Pending(1, 3000),
+                            "RegQueryValueExA SvcInfo (nil) 4", "RegQueryValueExA Discipline (nil) 4",
+                            "RegCloseKey", Pending(1, 3000),
                             "CreateEventA (nil) 1 0 (null)", "NttcOpen", Pending(2, 3000), "GetCurrentProcessId",
                             "OpenProcess 0x1fffff 0 4242", "SetPriorityClass 0x101 0x100", Pending(3, 3000),
                             "ConvertStringSecurityDescriptorToSecurityDescriptorA "

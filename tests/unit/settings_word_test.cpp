@@ -95,7 +95,7 @@ TEST_F(SettingsWordTest, StoreMakesTheRegistryCallsInOrder)
     Store({"S", "100"});
     EXPECT_THAT(g_fake.calls,
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
-                            "RegSetValueExA SvcInfo 0 4 4", "RegCloseKey"));
+                            "RegSetValueExA SvcInfo 0 4 4", "RegDeleteValueA Discipline", "RegCloseKey"));
     EXPECT_EQ(g_fake.openKeys, 0);
     EXPECT_EQ(g_settings.settingsWord, 0xFFFF0064u);
 }
@@ -159,8 +159,36 @@ TEST_F(SettingsWordTest, LoadMakesTheRegistryCallsInOrder)
     LoadSettingsWord();
     EXPECT_THAT(g_fake.calls,
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
-                            "RegQueryValueExA SvcInfo (nil) 4", "RegCloseKey"));
+                            "RegQueryValueExA SvcInfo (nil) 4", "RegQueryValueExA Discipline (nil) 4",
+                            "RegCloseKey"));
     EXPECT_EQ(g_fake.openKeys, 0);
+}
+
+// The mode beside the word: -load with "precise" as its fourth argument stores Discipline = 1,
+// every other -load deletes it, and only a REG_DWORD of 1 loads as the precise mode.
+TEST_F(SettingsWordTest, DisciplineIsStoredDeletedAndLoaded)
+{
+    struct Case {
+        std::vector<std::string> args;  // empty: no -load, the value as put by hand
+        std::vector<BYTE> before;       // Discipline before, REG_DWORD unless 1 byte; empty: none
+        bool storedAfter;
+        int precise;
+    };
+    const Case cases[] = {{{"S", "100", "precise"}, {}, true, 1},      {{"L", "100", "PreCise"}, {}, true, 1},
+                          {{"L", "100"}, {1, 0, 0, 0}, false, 0},       {{"L", "precise"}, {1, 0, 0, 0}, false, 0},
+                          {{"L", "100", "precisely"}, {}, false, 0},    {{}, {2, 0, 0, 0}, true, 0},
+                          {{}, {1}, true, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "by hand" : c.args.back());
+        FakeReset();
+        if (!c.before.empty())
+            FakeRegistryPut(kKey, "Discipline", c.before.size() == 4 ? REG_DWORD : REG_BINARY, c.before);
+        if (!c.args.empty())
+            Store(c.args);
+        EXPECT_EQ(FakeRegistryGet(kKey, "Discipline") != nullptr, c.storedAfter);
+        LoadSettingsWord();
+        EXPECT_EQ(g_settings.precise, c.precise);
+    }
 }
 
 TEST_F(SettingsWordTest, MissingValueLeavesDefaultsAndCreatesTheKey)
