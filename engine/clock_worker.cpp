@@ -6,6 +6,7 @@
 #include "base/console_output.h"
 #include "base/program_path.h"
 #include "engine/board_discovery.h"
+#include "engine/precise_clock.h"
 #include "engine/settings_word.h"
 #include "engine/stop_request.h"
 #include "engine/time_check.h"
@@ -143,6 +144,8 @@ int PrepareClockPrivilege(void)
 int StartUp(void)
 {
     LoadSettingsWord();
+    if (g_settings.precise)
+        ConsoleTrace(" Precise mode \n");
     TakeSettings();
     g_worker.tickCount = 0;
     if (!ReportStartProgress(kStartHintMs))
@@ -171,6 +174,8 @@ int StartUp(void)
         return 0;
     g_worker.timeCheck.corrected = g_worker.reporter->reportCorrection;
     StartTimeCheck(&g_worker.timeCheck);
+    if (g_settings.precise)
+        StartPreciseClock(&g_worker.timeCheck, g_worker.reporter->reportAdjustmentIgnored);
     ConsoleTrace(" Initialize Token Privileges  \n");
     return g_worker.reporter->reportRunning();
 }
@@ -200,7 +205,9 @@ void PollUntilStopped(void)
 {
     while (WaitForSingleObject(g_stopRequest.stopEvent, kPollIntervalMs) == WAIT_TIMEOUT) {
         ++g_worker.tickCount;
-        if (CheckTime() == 1) {
+        if (g_settings.precise) {
+            PreciseTick();
+        } else if (CheckTime() == 1) {
             ConsoleTrace(" CheckTime TRUE. \n");
             TraceStateLine();
         }
@@ -210,6 +217,8 @@ void PollUntilStopped(void)
 void CloseDown(void)
 {
     ReleasePollTimer();
+    if (g_settings.precise)
+        StopPreciseClock();
     CloseStopEvent();
     MessageBeep(MB_OK);
     Sleep(kClosingPauseMs);

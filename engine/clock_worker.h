@@ -4,9 +4,10 @@
 // stop event, the reader library and board, real-time priority, the protection of the
 // program's own file and the clock privilege. As a service each step is reported to the
 // Service Control Manager; in console mode it is traced. Then the worker asks for a 1 ms
-// system timer and calls CheckTime every 51 ms until the stop event is signalled. Every way
-// out goes through one closing sequence: give the timer back, close the stop event, beep,
-// pause 5 s.
+// system timer and calls CheckTime every 51 ms until the stop event is signalled (in the
+// precise mode, chosen by the Discipline value, PreciseTick instead). Every way out goes
+// through one closing sequence: give the timer back (and in the precise mode the clock's
+// rate), close the stop event, beep, pause 5 s.
 #pragma once
 
 #include <windows.h>
@@ -48,6 +49,9 @@ struct WorkerReporter {
     void (*reportStartupFailed)(StartupFailure step, DWORD error);
     // The clock was set (NULL: corrections are not reported).
     void (*reportCorrection)(const ClockCorrection *correction);
+    // The precise mode's "step" or "rate" did not change the clock, which is now only
+    // measured for an hour (NULL: the trace alone says so).
+    void (*reportAdjustmentIgnored)(const char *adjustment);
 };
 
 struct WorkerState {

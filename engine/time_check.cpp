@@ -2,6 +2,7 @@
 #include "engine/time_check.h"
 
 #include "base/console_output.h"
+#include "engine/clock_setting.h"
 #include "reader/nttc_reader.h"
 
 TimeCheckState g_timeCheck;
@@ -89,16 +90,6 @@ void ReadComputerClock(SYSTEMTIME *now)
         GetLocalTime(now);
 }
 
-// SetLocalTime converts to UTC with the daylight-saving state in force before the change,
-// so a correction that crosses a change of local time's offset would land an hour off. The
-// second call converts with the state the first one brought about, and lands on the time.
-BOOL SetComputerClock(const SYSTEMTIME *time)
-{
-    if (g_timeCheck.inputs.useUtc)
-        return SetSystemTime(time);
-    return SetLocalTime(time) && SetLocalTime(time);
-}
-
 // The computer's offset from the board in ms (positive: the computer is ahead), and the
 // days from the computer's date to the board's. Near midnight the two times of day lie on
 // different dates: the offset is taken the short way round, into (-12 h, +12 h], and the
@@ -147,14 +138,6 @@ int ShiftDate(SYSTEMTIME *time, int days)
     return 1;
 }
 
-void DisableAllPrivileges(void) { AdjustTokenPrivileges(g_timeCheck.inputs.token, TRUE, NULL, 0, NULL, NULL); }
-
-void EnableClockPrivilege(void)
-{
-    TimeCheckInputs &inputs = g_timeCheck.inputs;
-    AdjustTokenPrivileges(inputs.token, FALSE, &inputs.privileges, sizeof inputs.privileges, NULL, NULL);
-}
-
 void TellCorrected(const SYSTEMTIME &before, const SYSTEMTIME &set, LONG offsetMs)
 {
     if (g_timeCheck.inputs.corrected == NULL)
@@ -177,15 +160,16 @@ __attribute__((noinline)) int CorrectClock(SYSTEMTIME *now, const BoardTime &boa
     now->wSecond = static_cast<WORD>(board.seconds);
     now->wMilliseconds = kBoardSetOffsetMs;
 
-    EnableClockPrivilege();
+    TimeCheckInputs *inputs = &g_timeCheck.inputs;
+    EnableClockPrivilege(inputs);
     if (GetLastError() != ERROR_SUCCESS)
         return 0;
-    if (!SetComputerClock(now)) {
-        DisableAllPrivileges();
+    if (!SetComputerClock(inputs, now)) {
+        DisableAllPrivileges(inputs);
         return 0;
     }
     ConsoleTrace(" Time Changed %u \n", static_cast<unsigned>(g_timeCheck.lastComputerSeconds));
-    DisableAllPrivileges();
+    DisableAllPrivileges(inputs);
     const DWORD disableError = GetLastError();
     // The clock has changed whatever the disabling gave.
     TellCorrected(before, *now, offsetMs);

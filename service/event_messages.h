@@ -11,5 +11,7 @@ enum EventMessage : DWORD {
     // The start-up failed: code, step, system text.
     EVENT_STARTUP_FAILED = 0xC0000001,
     // The clock was set: board time, computer time before, offset, time base, unrecorded.
-    EVENT_CLOCK_SET = 0x40000002
+    EVENT_CLOCK_SET = 0x40000002,
+    // The precise mode's "step" or "rate" did not change the clock: measuring only, an hour.
+    EVENT_ADJUSTMENT_IGNORED = 0x80000003
 };

@@ -32,9 +32,17 @@ void ReportStartupFailed(StartupFailure step, DWORD error)
     WriteEvent(EVENTLOG_ERROR_TYPE, EVENT_STARTUP_FAILED, 3, strings);
 }
 
+// A warning, once for each time the clock stops following: the service goes on measuring.
+void ReportAdjustmentIgnored(const char *adjustment)
+{
+    LPCSTR strings[1] = {adjustment};
+    WriteEvent(EVENTLOG_WARNING_TYPE, EVENT_ADJUSTMENT_IGNORED, 1, strings);
+}
+
 }  // namespace
 
-const WorkerReporter kServiceReporter = {ReportStartPending, ReportRunning, ReportStartupFailed, RecordClockSet};
+const WorkerReporter kServiceReporter = {ReportStartPending, ReportRunning, ReportStartupFailed, RecordClockSet,
+                                         ReportAdjustmentIgnored};
 
 // The start request's arguments have no effect: the settings word is the only setting.
 void WINAPI ServiceEntry(DWORD, LPSTR *)

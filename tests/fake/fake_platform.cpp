@@ -155,6 +155,46 @@ void WINAPI GetSystemTime(LPSYSTEMTIME time)
     *time = g_fake.systemTime;
 }
 
+// The precise mode's clock: the counter runs with the tick count at 10 MHz; the adjustment is
+// the system's own, and a set changes nothing, as under Wine.
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER *frequency)
+{
+    frequency->QuadPart = 10000000;
+    return TRUE;
+}
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *count)
+{
+    count->QuadPart = static_cast<LONGLONG>(GetTickCount64() * 10000);
+    return TRUE;
+}
+
+void WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME time)
+{
+    FakeRecord("GetSystemTimePreciseAsFileTime");
+    CivilToFileTime(g_fake.systemTime, time);
+}
+
+BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local)
+{
+    SYSTEMTIME time;
+    CivilFromFileTime(*utc, &time);
+    return CivilToFileTime(CivilTimeFromMs(CivilMsFrom1601(time) + ZoneOffsetMs(time)), local);
+}
+
+BOOL WINAPI GetSystemTimeAdjustment(PDWORD adjustment, PDWORD increment, PBOOL disabled)
+{
+    *adjustment = *increment = 156250;
+    *disabled = TRUE;
+    return TRUE;
+}
+
+BOOL WINAPI SetSystemTimeAdjustment(DWORD adjustment, BOOL disabled)
+{
+    FakeRecord("SetSystemTimeAdjustment %u %d", adjustment, disabled);
+    return TRUE;
+}
+
 BOOL WINAPI SetLocalTime(const SYSTEMTIME *time)
 {
     if (!SetClock("SetLocalTime", &g_fake.localTime, &g_fake.setLocalTimeError, time))

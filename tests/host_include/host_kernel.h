@@ -28,6 +28,9 @@ DWORD WINAPI GetCurrentProcessId(void);
 HANDLE WINAPI OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
 BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+typedef std::intptr_t(WINAPI *FARPROC)(void);
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 

@@ -1,0 +1,19 @@
+// Changing the computer clock: the clock privilege around each change, and the set itself.
+//
+// The privilege record and the token come from the worker's start-up (TimeCheckInputs); the
+// privilege is enabled just before a change and every privilege disabled right after it.
+#pragma once
+
+#include <windows.h>
+
+#include "engine/time_check.h"
+
+void EnableClockPrivilege(TimeCheckInputs *inputs);
+
+void DisableAllPrivileges(const TimeCheckInputs *inputs);
+
+// Sets the clock to `time`, UTC or local time as the inputs say. A local time is set twice:
+// SetLocalTime converts to UTC with the daylight-saving state in force before the change, so
+// a change across a change of local time's offset would land an hour off; the second call
+// converts with the state the first one brought about, and lands on the time.
+BOOL SetComputerClock(const TimeCheckInputs *inputs, const SYSTEMTIME *time);
