@@ -54,6 +54,7 @@ void ChangeAdjustment(TimeCheckInputs *inputs, ULONGLONG adjustment, BOOL disabl
 
 int StartClockRate(void)
 {
+    g_clockRate = ClockRateState{};
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     g_clockRate.setPrecise = FindCall<SetPreciseAdjustmentCall>(kernel, "SetSystemTimeAdjustmentPrecise");
     g_clockRate.getPrecise = FindCall<GetPreciseAdjustmentCall>(kernel, "GetSystemTimeAdjustmentPrecise");

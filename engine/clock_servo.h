@@ -10,11 +10,19 @@
 // default slop, in five minutes, and stays far below what any program may notice.
 const double SERVO_MOST_RATE_PPM = 500;
 
-// The rate to give the computer clock, in ppm (positive: faster), for a clock `offsetMs` ahead
-// of the board whose own rate against the board is `naturalRatePpm` (positive: it runs
-// fast): the natural rate is fed forward and the offset removed over the servo's time
-// constant, bounded at SERVO_MOST_RATE_PPM.
-double ServoRatePpm(double offsetMs, double naturalRatePpm);
+// What the servo is given: the offset (the computer minus the board) and the clock's own rate
+// against the board (positive: it runs fast), each with the half-width of its estimate.
+struct ServoInput {
+    double offsetMs;
+    double offsetHalfWidthMs;
+    double naturalRatePpm;
+    double naturalRateHalfWidthPpm;
+};
+
+// The rate to give the computer clock, in ppm (positive: faster): the natural rate fed
+// forward and the offset removed over the servo's time constant, each only as far as its
+// estimate is sure of it, bounded at SERVO_MOST_RATE_PPM.
+double ServoRatePpm(const ServoInput &input);
 
 // The system's time adjustment for a rate, and the rate of an adjustment. The clock advances
 // by `adjustment` for each `increment` of time, in whatever units the call uses (the legacy

@@ -131,20 +131,12 @@ BracketOutcome BracketFromReads(LONGLONG earlierBeforeCount, LONG earlierSecond,
 }
 
 int TrackEdgeRead(EdgeTracker *tracker, LONGLONG beforeCount, LONGLONG afterCount, LONG secondOfDay,
-                  LONGLONG mostWidthCounts, EdgeBracket *confirmed)
+                  LONGLONG mostWidthCounts, EdgeBracket *bracket)
 {
-    int confirms = 0;
-    if (tracker->pending && tracker->pendingBracket.secondOfDay == secondOfDay) {
-        *confirmed = tracker->pendingBracket;
-        confirms = 1;
-    }
-    tracker->pending = tracker->haveRead && BracketFromReads(tracker->lastBeforeCount, tracker->lastSecond, afterCount,
-                                                             secondOfDay, mostWidthCounts,
-                                                             &tracker->pendingBracket) == BRACKET_MADE;
-    tracker->haveRead = 1;
-    tracker->lastBeforeCount = beforeCount;
-    tracker->lastSecond = secondOfDay;
-    return confirms;
+    const int made = tracker->haveRead && BracketFromReads(tracker->lastBeforeCount, tracker->lastSecond, afterCount,
+                                                           secondOfDay, mostWidthCounts, bracket) == BRACKET_MADE;
+    *tracker = EdgeTracker{1, beforeCount, secondOfDay};
+    return made;
 }
 
 void StartEdgeFit(EdgeFit *fit, LONGLONG countsPerSecond)
@@ -154,6 +146,7 @@ void StartEdgeFit(EdgeFit *fit, LONGLONG countsPerSecond)
     fit->count = 0;
     fit->vertexCount = 0;
     fit->recentRejections = 0;
+    fit->accepted = 0;
     fit->rejected = 0;
     fit->restarts = 0;
 }
@@ -191,6 +184,7 @@ int AddEdgeBracket(EdgeFit *fit, const EdgeBracket &bracket)
         fit->recentRejections = 0;
     }
     Keep(fit, bracket, secondNumber);
+    ++fit->accepted;
     if (fit->count == 1)
         StartRegion(fit);
     return 1;

@@ -43,21 +43,16 @@ struct EdgeBracket {
 BracketOutcome BracketFromReads(LONGLONG earlierBeforeCount, LONG earlierSecond, LONGLONG laterAfterCount,
                                 LONG laterSecond, LONGLONG mostWidthCounts, EdgeBracket *bracket);
 
-// Brackets from read to read. A bracket stands only once the read after it shows the same
-// second: a word read torn while the board updates it may show the next second early, and
-// the read after it shows the old second again.
+// Brackets from read to read.
 struct EdgeTracker {
-    int haveRead;               // 1 once a read was taken
-    LONGLONG lastBeforeCount;   // the counter before the last read taken
-    LONG lastSecond;            // the second of day it showed
-    int pending;                // 1: `pendingBracket` waits for the next read
-    EdgeBracket pendingBracket;
+    int haveRead;              // 1 once a read was taken
+    LONGLONG lastBeforeCount;  // the counter before the last read taken
+    LONG lastSecond;           // the second of day it showed
 };
 
-// Takes one successful read. Returns 1, with *confirmed, when this read confirms the bracket
-// the read before it made.
+// Takes one successful read. Returns 1, with *bracket, when its second follows the last read's.
 int TrackEdgeRead(EdgeTracker *tracker, LONGLONG beforeCount, LONGLONG afterCount, LONG secondOfDay,
-                  LONGLONG mostWidthCounts, EdgeBracket *confirmed);
+                  LONGLONG mostWidthCounts, EdgeBracket *bracket);
 
 // One line through the brackets: a = the counter's seconds from the reference count to the
 // reference second's edge, b = the counter's seconds per board second.
@@ -82,6 +77,7 @@ struct EdgeFit {
     EdgeVertex vertices[EDGE_MOST_VERTICES];
     int vertexCount;
     unsigned recentRejections;  // one bit per bracket offered, the newest lowest: 1 rejected
+    DWORD accepted;             // brackets taken, since the start
     DWORD rejected;             // brackets no line could fit, since the start
     DWORD restarts;             // times the fit started again
 };

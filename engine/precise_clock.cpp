@@ -88,6 +88,15 @@ LONG SecondOfDay(DWORD word)
     return (hours * 60 + minutes) * 60 + seconds;
 }
 
+// A word that shows a new second counts only when a second read, right after it, shows the
+// same: a word read while the board updates it may carry the next second's seconds too early.
+// Once a second, so the polling path pays for it on the tick of an edge only.
+int ReadAgainShows(DWORD word)
+{
+    DWORD again = 0;
+    return NttcReadTime(&again, &g_preciseClock.inputs.boardAddress) && again == word;
+}
+
 // The clock between two counter reads, read again when something came between them.
 ClockReading ReadClockAgainstCounter(void)
 {
@@ -134,15 +143,22 @@ double OffsetS(LONGLONG clockInTimeBase, double boardSecondOfDay)
     return offset;
 }
 
-// The clock's offset at a reading. Returns 0 before the first bracket.
-int MeasureOffset(const ClockReading &reading, double *offsetS, double *halfWidthS, double *counterRate)
+// The clock against the board at a reading.
+struct Measurement {
+    double offsetS;           // the computer minus the board
+    double halfWidthS;        // of the board's time, so of the offset
+    double counterRate;       // the counter against the board, less 1
+    double counterRateHalfWidth;
+};
+
+// Returns 0 before the first bracket.
+int Measure(const ClockReading &reading, Measurement *measured)
 {
     BoardTimeEstimate board;
     if (!EstimateBoardTime(&g_preciseClock.fit, reading.count, &board))
         return 0;
-    *offsetS = OffsetS(InTimeBase(reading.fileTime), board.secondOfDay);
-    *halfWidthS = board.halfWidthS;
-    *counterRate = board.rateError;
+    *measured = Measurement{OffsetS(InTimeBase(reading.fileTime), board.secondOfDay), board.halfWidthS,
+                            board.rateError, board.rateHalfWidth};
     return 1;
 }
 
@@ -258,8 +274,9 @@ void StepClock(const ClockReading &reading, double offsetS)
     SYSTEMTIME before, set;
     SetToBoardTime(reading, offsetS, &before, &set);
     const ClockReading after = ReadClockAgainstCounter();
-    double offsetAfterS = offsetS, halfWidthS, counterRate;
-    MeasureOffset(after, &offsetAfterS, &halfWidthS, &counterRate);
+    Measurement measured = {offsetS, 0, 0, 0};
+    Measure(after, &measured);
+    const double offsetAfterS = measured.offsetS;
     p.offsetMs = offsetAfterS * kMsPerS;
     if (std::fabs(offsetAfterS - offsetS) > kStepToleranceS && p.inputs.corrected) {
         const ClockCorrection correction = {before, set, static_cast<LONG>(std::lround(offsetS * kMsPerS)),
@@ -279,13 +296,15 @@ void StepClock(const ClockReading &reading, double offsetS)
 }
 
 // Gives the clock the servo's rate; when reading it back does not show it, stops adjusting.
-void SlewClock(const ClockReading &reading, double offsetS, double counterRate)
+void SlewClock(const ClockReading &reading, const Measurement &measured)
 {
     PreciseClockState &p = g_preciseClock;
     if (!p.naturalRateKnown)
         return;
-    const double naturalPpm = ((1 + p.naturalRate) * (1 + counterRate) - 1) * kPpm;
-    if (!SetClockRate(&p.inputs, ServoRatePpm(offsetS * kMsPerS, naturalPpm), &p.ratePpm))
+    const ServoInput input = {measured.offsetS * kMsPerS, measured.halfWidthS * kMsPerS,
+                              ((1 + p.naturalRate) * (1 + measured.counterRate) - 1) * kPpm,
+                              measured.counterRateHalfWidth * kPpm};
+    if (!SetClockRate(&p.inputs, ServoRatePpm(input), &p.ratePpm))
         StopAdjusting("rate", reading);
 }
 
@@ -300,7 +319,7 @@ void UpdateLock(double offsetS, double halfWidthS)
 
 // Adjusting, while not monitoring: a step beyond the slop, as soon as the estimate is surely
 // beyond it; within it, the servo's rate.
-void Adjust(const ClockReading &reading, double offsetS, double halfWidthS, double counterRate)
+void Adjust(const ClockReading &reading, const Measurement &measured)
 {
     PreciseClockState &p = g_preciseClock;
     if (p.state == PRECISE_STEPPED)
@@ -310,10 +329,10 @@ void Adjust(const ClockReading &reading, double offsetS, double halfWidthS, doub
         StopAdjusting("rate", reading);
         return;
     }
-    if (std::fabs(offsetS) - halfWidthS > static_cast<double>(p.inputs.slopMs) / kMsPerS)
-        StepClock(reading, offsetS);
+    if (std::fabs(measured.offsetS) - measured.halfWidthS > static_cast<double>(p.inputs.slopMs) / kMsPerS)
+        StepClock(reading, measured.offsetS);
     else
-        SlewClock(reading, offsetS, counterRate);
+        SlewClock(reading, measured);
 }
 
 // Once a second: the board's time, the clock's offset from it, and what to do about it.
@@ -323,16 +342,16 @@ void RunSecondsWork(void)
     const ClockReading reading = ReadClockAgainstCounter();
     p.lastWorkCount = reading.count;
     AddSlew(reading);
-    double offsetS, halfWidthS, counterRate;
-    if (!MeasureOffset(reading, &offsetS, &halfWidthS, &counterRate))
+    Measurement measured;
+    if (!Measure(reading, &measured))
         return;
-    p.offsetMs = offsetS * kMsPerS;
-    p.halfWidthMs = halfWidthS * kMsPerS;
+    p.offsetMs = measured.offsetS * kMsPerS;
+    p.halfWidthMs = measured.halfWidthS * kMsPerS;
     if (p.state == PRECISE_MONITORING && reading.count >= p.monitoringUntilCount)
         ResumeAdjusting(reading);
     if (p.state != PRECISE_MONITORING)
-        Adjust(reading, offsetS, halfWidthS, counterRate);
-    UpdateLock(offsetS, halfWidthS);
+        Adjust(reading, measured);
+    UpdateLock(p.offsetMs / kMsPerS, measured.halfWidthS);
     ConsoleTrace(" Offset %+.3f ms +/- %.3f ms, rate %+.2f ppm, %s \n", p.offsetMs, p.halfWidthMs, p.ratePpm,
                  kStateWords[p.state]);
 }
@@ -369,13 +388,13 @@ void PreciseTick(void)
     const LONGLONG before = ReadCounter();
     const int read = NttcReadTime(&p.timeCodeWord, &p.inputs.boardAddress);
     const LONGLONG after = ReadCounter();
-    EdgeBracket bracket;
     const LONG second = read ? SecondOfDay(p.timeCodeWord) : -1;
-    const int confirmed =
-        second >= 0 && TrackEdgeRead(&p.tracker, before, after, second, p.mostBracketCounts, &bracket);
-    if (confirmed)
+    EdgeBracket bracket;
+    const int edge = second >= 0 && (second == p.tracker.lastSecond || ReadAgainShows(p.timeCodeWord)) &&
+                     TrackEdgeRead(&p.tracker, before, after, second, p.mostBracketCounts, &bracket);
+    if (edge)
         AddEdgeBracket(&p.fit, bracket);
-    if (confirmed || after - p.lastWorkCount >= p.holdoverCounts)
+    if (edge || after - p.lastWorkCount >= p.holdoverCounts)
         RunSecondsWork();
 }
 

@@ -2,8 +2,9 @@
 // edge, slewed by its rate, stepped only when it is beyond the slop.
 //
 // Every tick reads the board once, between two reads of the performance counter, and follows
-// the seconds' edges (engine/edge_fit): a few comparisons. Once a second, on the tick that
-// confirms an edge's bracket (or every 2 s while the board is silent), the fit gives the
+// the seconds' edges (engine/edge_fit): a few comparisons; a word that shows a new second is
+// read again, and counts only when the two agree. Once a second, on the tick that closes an
+// edge's bracket (or every 2 s while the board is silent), the fit gives the
 // board's time against the counter, the computer clock is read against the counter too, and
 // their difference, the offset, decides: beyond the slop the clock is stepped to the board's
 // time; within it the servo (engine/clock_servo) gives the clock a rate (engine/clock_rate)

@@ -2,8 +2,10 @@
 #include "clock_simulation.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/console_output.h"
+#include "engine/precise_clock.h"
 #include "engine/time_check.h"
 #include "reader/standin/standin_words.h"
 #include "time_check_setup.h"
@@ -31,6 +33,12 @@ void StartClocks(const SimScenario &scenario, std::int64_t startNs)
     g_sim.computerAtSetNs = startNs + scenario.initialOffsetMs * SIM_NS_PER_MS;
     g_sim.setAtNs = startNs;
     g_sim.driftPpb = static_cast<std::int64_t>(scenario.driftPpm) * 1000;
+    g_sim.adjustment = SIM_TIME_INCREMENT;
+    g_sim.adjustmentDisabled = TRUE;
+    g_sim.adjustmentIgnored = scenario.adjustmentIgnored;
+    g_sim.readFailPercent = scenario.readFailPercent;
+    g_sim.tornReadPercent = scenario.tornReadPercent;
+    StandinSeedPrng(&g_sim.faults, scenario.seed + 1000);
 }
 
 // How late a wait ends: 0 to jitterMaxUs, uniformly.
@@ -45,7 +53,9 @@ std::int64_t JitterNs(const SimScenario &scenario, StandinPrng *prng)
 // start), then the jitter.
 std::int64_t WaitEndNs(const SimScenario &scenario, StandinPrng *prng, std::int64_t startNs)
 {
-    const std::int64_t lateNs = JitterNs(scenario, prng);
+    std::int64_t lateNs = JitterNs(scenario, prng);
+    if (scenario.preemptPercent > 0 && StandinDrawPercent(prng) < scenario.preemptPercent)
+        lateNs += static_cast<std::int64_t>(StandinNextRandom(prng) % (scenario.preemptMaxUs + 1)) * kNsPerUs;
     const std::int64_t dueNs = g_sim.nowNs + scenario.pollMs * SIM_NS_PER_MS;
     if (scenario.timerTickUs == 0)
         return dueNs + lateNs;
@@ -87,8 +97,23 @@ SimScenario SimDefaultScenario(LONG slopMs, int driftPpm)
     scenario.jitterMaxUs = 1000;
     scenario.timerTickUs = 1000;
     scenario.frameRate = 25;
-    scenario.costs = SimCallCosts{20 * kNsPerUs, 1 * kNsPerUs, 50 * kNsPerUs, 10 * kNsPerUs};
+    scenario.costs = SimCallCosts{20 * kNsPerUs, 1 * kNsPerUs, 50 * kNsPerUs, 10 * kNsPerUs, 1 * kNsPerUs};
     scenario.sampleEveryS = 0;
+    scenario.preemptPercent = 0;
+    scenario.preemptMaxUs = 0;
+    scenario.wanderPpm = 0;
+    scenario.wanderPeriodS = 0;
+    scenario.readFailPercent = 0;
+    scenario.tornReadPercent = 0;
+    scenario.adjustmentIgnored = false;
+    return scenario;
+}
+
+SimScenario SimPreciseScenario(int driftPpm)
+{
+    SimScenario scenario = SimDefaultScenario(150, driftPpm);
+    scenario.preemptPercent = 1;
+    scenario.preemptMaxUs = 30000;
     return scenario;
 }
 
@@ -158,4 +183,114 @@ SimResult RunSimulation(const SimScenario &scenario)
     result.smallestOffsetMs = offsets.smallestMs;
     result.meanOffsetMs = offsets.count ? offsets.sumMs / static_cast<double>(offsets.count) : 0;
     return result;
+}
+
+namespace {
+
+// |offset| in 1 us bins up to 50 ms, the last for all beyond, for its percentiles.
+struct AbsoluteOffsets {
+    std::vector<std::uint64_t> bins = std::vector<std::uint64_t>(50001);
+    double sumMs = 0;
+    double largestMs = 0;
+    std::uint64_t count = 0;
+
+    void Add(double offsetMs)
+    {
+        const double absMs = std::fabs(offsetMs);
+        ++bins[std::min<std::size_t>(static_cast<std::size_t>(absMs * 1000), bins.size() - 1)];
+        sumMs += absMs;
+        largestMs = std::max(largestMs, absMs);
+        ++count;
+    }
+
+    double PercentileMs(double percent) const
+    {
+        std::uint64_t seen = 0;
+        for (std::size_t bin = 0; bin < bins.size(); ++bin) {
+            seen += bins[bin];
+            if (static_cast<double>(seen) >= percent / 100 * static_cast<double>(count))
+                return static_cast<double>(bin + 1) / 1000;
+        }
+        return largestMs;
+    }
+};
+
+}  // namespace
+
+SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
+{
+    const std::int64_t startNs = scenario.startMsOfDay * SIM_NS_PER_MS;
+    const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
+    StartRecords(scenario.slopMs);
+    StartClocks(scenario, startNs);
+    StandinPrng prng;
+    StandinSeedPrng(&prng, scenario.seed);
+    StartPreciseClock(&g_timeCheck.inputs, NULL);
+
+    SimPreciseResult result{-1, -1, 0, 0, 0, 0, 0, PRECISE_ACQUIRING, {}};
+    AbsoluteOffsets afterLock;
+    std::int64_t lastBracketNs = startNs;
+    DWORD accepted = 0;
+    std::int64_t nextSampleNs = startNs;
+    const double pi = std::acos(-1.0);
+    for (;;) {
+        g_sim.nowNs = WaitEndNs(scenario, &prng, startNs);
+        if (g_sim.nowNs >= endNs)
+            break;
+        const double atS = Seconds(g_sim.nowNs - startNs);
+        if (scenario.wanderPpm != 0)
+            SimSetDriftPpb(static_cast<std::int64_t>(
+                (scenario.driftPpm + scenario.wanderPpm * std::sin(2 * pi * atS / scenario.wanderPeriodS)) * 1000));
+        const double offsetMs = Ms(SimOffsetNs());
+        if (result.lockS >= 0)
+            afterLock.Add(offsetMs);
+        if (scenario.sampleEveryS > 0 && g_sim.nowNs >= nextSampleNs) {
+            result.samples.push_back(SimSample{atS, offsetMs});
+            nextSampleNs += scenario.sampleEveryS * SIM_NS_PER_S;
+        }
+        const std::uint64_t setsBefore = g_sim.clockSets;
+        PreciseTick();
+        if (g_sim.clockSets != setsBefore) {
+            if (result.firstStepS < 0)
+                result.firstStepS = atS;
+            else
+                ++result.stepsAfterFirst;
+        }
+        if (g_preciseClock.fit.accepted != accepted) {
+            accepted = g_preciseClock.fit.accepted;
+            result.longestBracketGapS = std::max(result.longestBracketGapS, Seconds(g_sim.nowNs - lastBracketNs));
+            lastBracketNs = g_sim.nowNs;
+        }
+        if (result.lockS < 0 && g_preciseClock.state == PRECISE_LOCKED)
+            result.lockS = atS;
+    }
+    result.meanAbsAfterLockMs = afterLock.count ? afterLock.sumMs / static_cast<double>(afterLock.count) : 0;
+    result.p99AbsAfterLockMs = afterLock.PercentileMs(99);
+    result.largestAbsAfterLockMs = afterLock.largestMs;
+    result.endState = g_preciseClock.state;
+    return result;
+}
+
+std::vector<SimPreciseCase> SimPreciseCases(void)
+{
+    std::vector<SimPreciseCase> cases;
+    for (int driftPpm : {0, 20, 100, -100})
+        cases.push_back(SimPreciseCase{driftPpm == 0     ? "0 ppm"
+                                       : driftPpm == 20  ? "+20 ppm"
+                                       : driftPpm == 100 ? "+100 ppm"
+                                                         : "-100 ppm",
+                                       SimPreciseScenario(driftPpm), true});
+    SimScenario wander = SimPreciseScenario(20);
+    wander.wanderPpm = 5;
+    wander.wanderPeriodS = 2 * 3600;
+    cases.push_back(SimPreciseCase{"+20 ppm wandering 5 ppm over 2 h", wander, true});
+    SimScenario faults = SimPreciseScenario(20);
+    faults.readFailPercent = 2;
+    faults.tornReadPercent = 2;
+    cases.push_back(SimPreciseCase{"+20 ppm, 2 % failed and 2 % torn reads", faults, true});
+    SimScenario defaultTimer = SimPreciseScenario(20);
+    defaultTimer.timerTickUs = 15625;
+    defaultTimer.jitterMaxUs = 0;
+    cases.push_back(SimPreciseCase{"+20 ppm, default 15.625 ms timer", defaultTimer, false});
+    return cases;
 }

@@ -27,6 +27,16 @@ struct SimScenario {
     int frameRate;            // of the board's time code
     SimCallCosts costs;       // the time CheckTime's calls take
     int sampleEveryS;         // keep the offset every so many seconds, for plots; 0: never
+    // For the precise mode: so many percent of the waits end up to preemptMaxUs later still
+    // (another thread ran); the drift wanders by wanderPpm either way, a sine over
+    // wanderPeriodS; reads fail or are torn so often; and adjustments may do nothing.
+    int preemptPercent;
+    int preemptMaxUs;
+    int wanderPpm;
+    int wanderPeriodS;
+    int readFailPercent;
+    int tornReadPercent;
+    bool adjustmentIgnored;
 };
 
 // 24 h from 2026-03-01 12:00:00.137 on the board (so midnight falls half-way), the computer
@@ -75,3 +85,32 @@ struct SimResult {
 };
 
 SimResult RunSimulation(const SimScenario &scenario);
+
+// The precise mode (engine/precise_clock) instead of CheckTime, with the precise scenario's
+// faults: 1 % of the polls preempted by up to 30 ms on top of the jitter, by default.
+SimScenario SimPreciseScenario(int driftPpm);
+
+struct SimPreciseResult {
+    double firstStepS;            // -1: never stepped
+    double lockS;                 // first "locked"; -1: never
+    double meanAbsAfterLockMs;    // |offset| at every tick from the lock on
+    double p99AbsAfterLockMs;
+    double largestAbsAfterLockMs;
+    int stepsAfterFirst;
+    double longestBracketGapS;    // between two brackets the fit took
+    int endState;                 // PreciseState at the end
+    std::vector<SimSample> samples;
+};
+
+SimPreciseResult RunPreciseSimulation(const SimScenario &scenario);
+
+// The precise mode's cases, as docs/accuracy.md shows them and the tests bound them: drifts 0,
+// +20, +100 and -100 ppm, a drift of +20 that wanders 5 ppm either way over two hours, 2 %
+// failed and 2 % torn reads, and the default timer (the 1 ms timer refused; no bound).
+struct SimPreciseCase {
+    const char *name;
+    SimScenario scenario;
+    bool bounded;  // on the 1 ms timer: held to the accuracy the mode promises
+};
+
+std::vector<SimPreciseCase> SimPreciseCases(void);

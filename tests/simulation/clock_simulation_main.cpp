@@ -1,11 +1,12 @@
 // Runs the clock simulation for slops 50, 150 and 250 ms and computer clocks that drift 0,
 // +20, +100 and -100 ppm, first on the 1 ms system timer that the worker asks for (51 ms
 // waits ending on a 1 ms tick, then up to 1 ms late), then on Windows' default 15.625 ms
-// timer tick, which a process gets when its request is refused (polls 62.5 ms apart), and
-// writes the figures as Markdown tables and the offset against time as a data file for
-// gnuplot (tests/simulation/make_accuracy_docs.sh draws it).
+// timer tick, which a process gets when its request is refused (polls 62.5 ms apart); then
+// the precise mode at slop 150 (SimPreciseCases). It writes the figures as Markdown tables
+// and the offset against time as data files for gnuplot (tests/simulation/make_accuracy_docs.sh
+// draws them): FILE, and FILE.precise for the precise mode.
 //
-//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--data FILE]
+//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--data FILE] [--precise-only]
 //
 // Each case of the 1 ms timer runs with the seeds 1 to N (default 1) of the jitter, seed k
 // starting the day (12:00:00) at millisecond 137 + 397 (k - 1), modulo 1000, so that the
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "clock_simulation.h"
@@ -33,6 +35,7 @@ struct Options {
     int seeds = 1;
     const char *tablePath = nullptr;
     const char *dataPath = nullptr;
+    bool preciseOnly = false;
 };
 
 int ParseOptions(int argc, char **argv, Options *options)
@@ -47,6 +50,8 @@ int ParseOptions(int argc, char **argv, Options *options)
             options->tablePath = argv[++i];
         else if (std::strcmp(argv[i], "--data") == 0 && hasValue)
             options->dataPath = argv[++i];
+        else if (std::strcmp(argv[i], "--precise-only") == 0)
+            options->preciseOnly = true;
         else
             return 0;
     }
@@ -128,6 +133,84 @@ void WriteData(std::FILE *out, const std::vector<SimScenario> &scenarios, const 
     }
 }
 
+// The figures of one precise case over its seeds.
+struct PreciseFigures {
+    const char *name;
+    double firstStepSumS = 0, firstStepMaxS = 0;
+    double lockSumS = 0, lockMaxS = 0;
+    int locked = 0, stepped = 0, runs = 0;
+    double meanSumMs = 0, p99MaxMs = 0, largestMs = 0, longestGapS = 0;
+    int stepsAfterFirst = 0;
+
+    void Add(const SimPreciseResult &r)
+    {
+        ++runs;
+        if (r.firstStepS >= 0) {
+            ++stepped;
+            firstStepSumS += r.firstStepS;
+            firstStepMaxS = std::max(firstStepMaxS, r.firstStepS);
+        }
+        stepsAfterFirst += r.stepsAfterFirst;
+        longestGapS = std::max(longestGapS, r.longestBracketGapS);
+        if (r.lockS < 0)
+            return;
+        ++locked;
+        lockSumS += r.lockS;
+        lockMaxS = std::max(lockMaxS, r.lockS);
+        meanSumMs += r.meanAbsAfterLockMs;
+        p99MaxMs = std::max(p99MaxMs, r.p99AbsAfterLockMs);
+        largestMs = std::max(largestMs, r.largestAbsAfterLockMs);
+    }
+};
+
+void WritePreciseTable(std::FILE *out, const std::vector<PreciseFigures> &cases)
+{
+    std::fprintf(out, "| case | first step, mean / max (s) | time to lock, mean / max (s) "
+                      "| mean \\|offset\\| after lock (ms) | 99th percentile (ms) | largest (ms) "
+                      "| steps after the first | longest time without a new bracket (s) |\n");
+    std::fprintf(out, "|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (const PreciseFigures &c : cases) {
+        std::fprintf(out, "| %s | ", c.name);
+        if (c.stepped)
+            std::fprintf(out, "%.2f / %.2f | ", c.firstStepSumS / c.stepped, c.firstStepMaxS);
+        else
+            std::fprintf(out, "never | ");
+        if (c.locked == c.runs)
+            std::fprintf(out, "%.0f / %.0f | %.3f | %.3f | %.3f |", c.lockSumS / c.locked, c.lockMaxS,
+                         c.meanSumMs / c.locked, c.p99MaxMs, c.largestMs);
+        else
+            std::fprintf(out, "%d of %d runs never | | | |", c.runs - c.locked, c.runs);
+        std::fprintf(out, " %d | %.1f |\n", c.stepsAfterFirst, c.longestGapS);
+    }
+}
+
+// Runs every precise case with seeds 1 to N (seed k starting at millisecond 137 + 397 (k - 1)
+// of 12:00:00), writing seed 1's offset against time as one data block per case.
+std::vector<PreciseFigures> RunPreciseCases(const Options &options, std::int64_t durationS, std::FILE *data)
+{
+    std::vector<PreciseFigures> cases;
+    for (const SimPreciseCase &c : SimPreciseCases()) {
+        PreciseFigures figures;
+        figures.name = c.name;
+        for (int seed = 1; seed <= options.seeds; ++seed) {
+            SimScenario scenario = c.scenario;
+            scenario.durationS = durationS;
+            scenario.seed = static_cast<std::uint32_t>(seed);
+            scenario.startMsOfDay = 12 * 3600 * 1000 + (137 + 397 * (seed - 1)) % 1000;
+            scenario.sampleEveryS = seed == 1 && data ? kSampleEveryS : 0;
+            const SimPreciseResult result = RunPreciseSimulation(scenario);
+            figures.Add(result);
+            if (seed == 1 && data) {
+                std::fprintf(data, "%s# index %zu: %s\n", cases.empty() ? "" : "\n\n", cases.size(), c.name);
+                for (const SimSample &sample : result.samples)
+                    std::fprintf(data, "%.6f %.3f\n", sample.atS / 3600, sample.offsetMs);
+            }
+        }
+        cases.push_back(figures);
+    }
+    return cases;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -138,12 +221,26 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::int64_t durationS = static_cast<std::int64_t>(options.hours * 3600);
+    std::FILE *preciseData = nullptr;
+    if (options.dataPath) {
+        const std::string path = std::string(options.dataPath) + ".precise";
+        preciseData = std::fopen(path.c_str(), "w");
+        if (!preciseData) {
+            std::perror(path.c_str());
+            return 1;
+        }
+    }
+    const std::vector<PreciseFigures> precise = RunPreciseCases(options, durationS, preciseData);
+    if (preciseData)
+        std::fclose(preciseData);
     std::vector<CaseFigures> oneMsTimer;
     std::vector<CaseFigures> defaultTimer;
     std::vector<SimScenario> plotted;
     std::vector<SimResult> plottedResults;
     for (LONG slopMs : kSlopsMs) {
         for (int driftPpm : kDriftsPpm) {
+            if (options.preciseOnly)
+                break;
             CaseFigures figures;
             figures.slopMs = slopMs;
             figures.driftPpm = driftPpm;
@@ -180,6 +277,10 @@ int main(int argc, char **argv)
         std::perror(options.tablePath);
         return 1;
     }
+    if (options.preciseOnly) {
+        WritePreciseTable(table, precise);
+        return 0;
+    }
     std::fprintf(table,
                  "The program's figures, on the 1 ms system timer it asks for: polls 52 to 53 ms apart (%d "
                  "seed%s of the jitter and start per case).\n\n",
@@ -188,6 +289,9 @@ int main(int argc, char **argv)
     std::fprintf(table, "\nWhen the 1 ms timer is refused, on the default 15.625 ms system timer: polls 62.5 ms "
                         "apart, 16 to a second.\n\n");
     WriteTable(table, defaultTimer);
+    std::fprintf(table, "\nThe precise mode at slop 150 ms (%d seed%s of the jitter and start per case):\n\n",
+                 options.seeds, options.seeds == 1 ? "" : "s");
+    WritePreciseTable(table, precise);
     if (table != stdout)
         std::fclose(table);
     if (options.dataPath) {

@@ -5,8 +5,10 @@
 //
 // The board is the reference: its time code follows the virtual time exactly, frame by frame
 // as the stand-in library builds it (reader/standin/standin_words.h). The computer clock
-// runs from where it was last set at a rate off by a set drift. SetLocalTime really moves it;
-// the clock privilege is always held.
+// runs from where it was last set at a rate off by a set drift, and by the time adjustment
+// (the legacy call's units: 100 ns per 15.625 ms tick, 6.4 ppm each). SetLocalTime really moves
+// it; the clock privilege is always held. The performance counter (10 MHz) runs on the same
+// oscillator, off by the drift alone.
 //
 // Only CheckTime's module is taken from the product's engine, with the console output it
 // traces through; the simulation gives it its inputs as the worker's start-up would
@@ -16,6 +18,8 @@
 #include <windows.h>
 
 #include <cstdint>
+
+#include "reader/standin/standin_words.h"
 
 const std::int64_t SIM_NS_PER_MS = 1000000;
 const std::int64_t SIM_NS_PER_S = 1000000000;
@@ -32,7 +36,10 @@ struct SimCallCosts {
     std::int64_t clockReadNs;  // GetLocalTime, GetSystemTime
     std::int64_t clockSetNs;   // SetLocalTime, SetSystemTime
     std::int64_t privilegeNs;  // AdjustTokenPrivileges
+    std::int64_t counterNs;    // QueryPerformanceCounter
 };
+
+const DWORD SIM_TIME_INCREMENT = 156250;  // of the time adjustment, 100 ns per clock tick
 
 struct SimPlatformState {
     // Virtual time: ns since the epoch on the board's clock, which is the reference.
@@ -40,11 +47,22 @@ struct SimPlatformState {
     int frameRate;  // of the board's time code: 25 or 30
     SimCallCosts costs;
 
-    // The computer clock reads computerAtSetNs + elapsed * (1 + driftPpb / 10^9), where
-    // elapsed = nowNs - setAtNs.
+    // The computer clock reads computerAtSetNs + elapsed * (1 + rate / 10^12), where
+    // elapsed = nowNs - setAtNs and the rate, in parts per 10^12, is the drift's and the
+    // adjustment's together; the counter, counterAtSetNs + elapsed * (1 + drift). Both start
+    // again from where they stand at every change of rate.
     std::int64_t computerAtSetNs;
+    std::int64_t counterAtSetNs;
     std::int64_t setAtNs;
     std::int64_t driftPpb;
+    DWORD adjustment;         // SIM_TIME_INCREMENT + units; SIM_TIME_INCREMENT when disabled
+    BOOL adjustmentDisabled;  // the system keeps the clock: no adjustment of a program's
+    bool adjustmentIgnored;   // a set call answers success and changes nothing (as Wine's)
+
+    // Reads: this percentage fails, and this one returns a torn word.
+    int readFailPercent;
+    int tornReadPercent;
+    StandinPrng faults;
 
     DWORD lastError;
 
@@ -69,3 +87,6 @@ std::int64_t SimComputerNs(void);
 
 // The computer clock's offset from the board now, in ns (positive: the computer is ahead).
 std::int64_t SimOffsetNs(void);
+
+// Changes the oscillator's drift from now on (a wandering drift).
+void SimSetDriftPpb(std::int64_t driftPpb);
