@@ -20,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/precise_clock.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <ostream>
 #include <string>
@@ -287,6 +290,64 @@ TEST(ClockSimulationMidnight, AComputerBehindOnThePreviousDayIsSetForwardToTheBo
     EXPECT_LE(result.corrections.front().offsetAfterMs, kSetPointMs);
     EXPECT_GT(result.corrections.front().offsetAfterMs, 0);
     EXPECT_GE(result.smallestOffsetMs, 0);
+}
+
+// ---- the precise mode ----
+
+// Each case on the 1 ms timer for 4 h (two periods of the wandering drift), two seeds: the first
+// step at the first bracket (the clock starts 400 ms ahead), locked within 300 s, then within
+// 1 ms of the board on average and 3 ms at the 99th percentile, and never stepped again.
+class PreciseMode : public ::testing::TestWithParam<SimPreciseCase> {};
+
+TEST_P(PreciseMode, LocksWithin300SAndHoldsTheClockWithinAMillisecond)
+{
+    for (std::uint32_t seed : {1u, 2u}) {
+        SCOPED_TRACE(seed);
+        SimScenario scenario = GetParam().scenario;
+        scenario.durationS = 4 * 3600;
+        scenario.seed = seed;
+        const SimPreciseResult result = RunPreciseSimulation(scenario);
+        EXPECT_GE(result.firstStepS, 0);
+        EXPECT_LE(result.firstStepS, 1 + result.longestBracketGapS);
+        EXPECT_GE(result.lockS, 0);
+        EXPECT_LE(result.lockS, 300);
+        EXPECT_LE(result.meanAbsAfterLockMs, 1);
+        EXPECT_LE(result.p99AbsAfterLockMs, 3);
+        EXPECT_EQ(result.stepsAfterFirst, 0);
+    }
+}
+
+std::vector<SimPreciseCase> BoundedPreciseCases(void)
+{
+    std::vector<SimPreciseCase> cases;
+    for (const SimPreciseCase &c : SimPreciseCases())
+        if (c.bounded)
+            cases.push_back(c);
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(OneMsTimer, PreciseMode, ::testing::ValuesIn(BoundedPreciseCases()),
+                         [](const ::testing::TestParamInfo<SimPreciseCase> &info) {
+                             std::string name;
+                             for (const char *c = info.param.name; *c; ++c)
+                                 name += *c == '+' ? "Plus" : *c == '-' ? "Minus" : std::isalnum(*c) ? std::string(1, *c) : "_";
+                             return name;
+                         });
+
+// A rate that reads back as set but that the clock does not follow (another time service at
+// work) is found by the clock's advance against the counter: the mode stops adjusting, and
+// the clock, 100 ppm fast, drifts on unstepped within the hour it only measures.
+TEST(PreciseModeClock, AClockThatDoesNotFollowTheRateIsOnlyMeasured)
+{
+    SimScenario scenario = SimPreciseScenario(100);
+    scenario.adjustmentIgnored = true;
+    scenario.durationS = 1200;
+    scenario.sampleEveryS = 400;
+    const SimPreciseResult result = RunPreciseSimulation(scenario);
+    EXPECT_EQ(result.endState, PRECISE_MONITORING);
+    EXPECT_EQ(result.stepsAfterFirst, 0);
+    ASSERT_EQ(result.samples.size(), 3u);
+    EXPECT_NEAR(result.samples[2].offsetMs - result.samples[1].offsetMs, 40, 0.1);
 }
 
 // ---- the simulation itself ----

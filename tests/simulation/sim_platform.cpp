@@ -35,8 +35,8 @@ std::int64_t Scaled(std::int64_t elapsedNs, std::int64_t ratePpt)
 std::int64_t ComputerRatePpt(void)
 {
     const std::int64_t driftPpt = g_sim.driftPpb * kPerPpb;
-    const std::int64_t adjustPpt = (static_cast<std::int64_t>(g_sim.adjustment) - SIM_TIME_INCREMENT) * kPpt /
-                                   SIM_TIME_INCREMENT;
+    const std::int64_t adjustPpt =
+        g_sim.adjustmentIgnored ? 0 : (static_cast<std::int64_t>(g_sim.adjustment) - SIM_TIME_INCREMENT) * kPpt / SIM_TIME_INCREMENT;
     return driftPpt + adjustPpt + static_cast<std::int64_t>(static_cast<__int128>(driftPpt) * adjustPpt / kPpt);
 }
 
@@ -144,11 +144,9 @@ BOOL WINAPI GetSystemTimeAdjustment(PDWORD adjustment, PDWORD increment, PBOOL d
 
 BOOL WINAPI SetSystemTimeAdjustment(DWORD adjustment, BOOL disabled)
 {
-    if (!g_sim.adjustmentIgnored) {
-        Restart();
-        g_sim.adjustment = disabled ? SIM_TIME_INCREMENT : adjustment;
-        g_sim.adjustmentDisabled = disabled;
-    }
+    Restart();
+    g_sim.adjustment = disabled ? SIM_TIME_INCREMENT : adjustment;
+    g_sim.adjustmentDisabled = disabled;
     Spend(g_sim.costs.clockSetNs);
     return TRUE;
 }

@@ -57,7 +57,8 @@ struct SimPlatformState {
     std::int64_t driftPpb;
     DWORD adjustment;         // SIM_TIME_INCREMENT + units; SIM_TIME_INCREMENT when disabled
     BOOL adjustmentDisabled;  // the system keeps the clock: no adjustment of a program's
-    bool adjustmentIgnored;   // a set call answers success and changes nothing (as Wine's)
+    bool adjustmentIgnored;   // a set is read back as made, but the clock's rate stays: what
+                              // only a check of the clock against the counter can tell
 
     // Reads: this percentage fails, and this one returns a torn word.
     int readFailPercent;
