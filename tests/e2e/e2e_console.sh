@@ -37,36 +37,6 @@ readonly USAGE_TEXT=' Command Line Options: \r\n\r\nRUZivEr2 -load X nnn <enter>
 readonly TRACED='-all,err+eventlog,trace+service,trace+file,+timestamp'
 readonly TICK_STEP_MS=100
 
-# Starts the program in the background, output in CASE_DIR/NAME.out and .err; sets
-# E2E_PID to the loader's process, which is the program's (64-bit programs are started by
-# wine64 itself, not through the 32-bit start.exe that would keep SIGINT from them).
-# SIGINT is set back to its default for it: a background job of a script starts with it
-# ignored.
-#   start_program NAME WINEDEBUG ARGS...
-start_program() {
-    local name="$1" debug="$2"
-    shift 2
-    WINEDEBUG="$debug" env --default-signal=INT "$E2E_LOADER" "$folder/RUZivEr2.exe" "$@" \
-        > "$E2E_DIR/$name.out" 2> "$E2E_DIR/$name.err" < /dev/null &
-    E2E_PID=$!
-}
-
-# Waits for a background program to end, at most SECONDS; sets E2E_RC and E2E_END_MS.
-#   wait_program PID SECONDS
-wait_program() {
-    local pid="$1" deadline=$(( $(e2e_now_ms) + $2 * 1000 ))
-    while kill -0 "$pid" 2> /dev/null; do
-        if (( $(e2e_now_ms) > deadline )); then
-            kill -KILL "$pid" 2> /dev/null
-            wine_fail "process $pid still runs after $2 s"
-        fi
-        sleep 0.05
-    done
-    E2E_END_MS=$(e2e_now_ms)
-    wait "$pid"
-    E2E_RC=$?
-}
-
 # The ms between the program's last write before the dispatcher call and the call, from
 # Wine's time-stamped traces (both stamps from one clock, in one process).
 dispatcher_pause_ms() {
@@ -86,10 +56,10 @@ run_usage() {
     local name debug pids=() names=()
     for name in plain none loadx bare; do
         case "$name" in
-            plain) start_program "$name" -all,err+eventlog ;;
-            none) start_program "$name" "$TRACED" ;;
-            loadx) start_program "$name" "$TRACED" -loadx ;;
-            bare) start_program "$name" "$TRACED" load ;;
+            plain) e2e_start_program "$name" -all,err+eventlog "$folder/RUZivEr2.exe" ;;
+            none) e2e_start_program "$name" "$TRACED" "$folder/RUZivEr2.exe" ;;
+            loadx) e2e_start_program "$name" "$TRACED" "$folder/RUZivEr2.exe" -loadx ;;
+            bare) e2e_start_program "$name" "$TRACED" "$folder/RUZivEr2.exe" load ;;
         esac
         pids+=("$E2E_PID")
         names+=("$name")
@@ -97,7 +67,7 @@ run_usage() {
     local i
     for i in "${!pids[@]}"; do
         name=${names[$i]}
-        wait_program "${pids[$i]}" 120
+        e2e_wait_program "${pids[$i]}" 120
         # The dispatcher fails outside the service manager; main then returns 1.
         [ "$E2E_RC" = 1 ] || wine_fail "$name: exit status $E2E_RC, expected 1"
         e2e_expect_bytes "$E2E_DIR/$name.out" "$USAGE_TEXT"
@@ -179,7 +149,7 @@ check_loop() {
 run_debug_until_true() {
     local count="$1"
     chmod 0777 "$folder/RUZivEr2.exe"
-    start_program debug -all,err+eventlog -debug
+    e2e_start_program debug -all,err+eventlog "$folder/RUZivEr2.exe" -debug
     local pid=$E2E_PID
     # COUNT TRUE lines, the last with its state line out too.
     e2e_wait_for 60 "$count comparisons in the -debug trace" \
@@ -189,7 +159,7 @@ run_debug_until_true() {
     stop_ms=$(e2e_now_ms)
     kill -INT "$pid" || wine_fail "could not send SIGINT to $pid"
     e2e_wait_for 10 "'Stopping' after SIGINT" grep -q '^Stopping ZYN NT Horavex Service2\.' "$E2E_DIR/debug.out"
-    wait_program "$pid" 60
+    e2e_wait_program "$pid" 60
     local took=$(( E2E_END_MS - stop_ms ))
     [ "$E2E_RC" = 0 ] || wine_fail "-debug ended with status $E2E_RC after SIGINT, expected 0"
     (( took >= E2E_CLOSING_PAUSE_MS + E2E_COMMAND_PAUSE_MS )) ||
@@ -253,9 +223,9 @@ case "$scenario" in
         e2e_install_program "$folder" "$program_file" "$library_file" "log = calls.log" "board = FENLO" \
             "fenlo_id = Q" "fenlo_signature = X Y Z"
         e2e_step "-debug on a FENLO board without an R in its signature"
-        start_program debug -all,err+eventlog -debug
+        e2e_start_program debug -all,err+eventlog "$folder/RUZivEr2.exe" -debug
         start_ms=$(e2e_now_ms)
-        wait_program "$E2E_PID" 90
+        e2e_wait_program "$E2E_PID" 90
         took=$(( E2E_END_MS - start_ms ))
         [ "$E2E_RC" = 0 ] || wine_fail "-debug ended with status $E2E_RC, expected 0"
         # The retry's 3 s, the closing 5 s and the program's own 5 s.

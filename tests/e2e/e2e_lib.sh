@@ -6,6 +6,7 @@
 #                                              # Wine process, cleanup when the script exits
 #   e2e_install_program FOLDER PROGRAM LIBRARY [INI_LINES...]
 #   e2e_run NAME SECONDS -- PROGRAM ARGS...    # output in CASE_DIR/NAME.out and NAME.err
+#   e2e_start_program NAME WINEDEBUG PROGRAM ARGS...  # the same in the background
 #
 # Why the cases are built this way (facts in docs/wine-notes.md):
 # - Making a prefix takes about 20 s, so the fixture makes one template per build and every
@@ -185,6 +186,36 @@ e2e_run() {
     E2E_RC=$?
     E2E_ELAPSED_MS=$(( $(e2e_now_ms) - start ))
     (( E2E_RC != 124 && E2E_RC != 137 )) || wine_fail "$name: $* did not end within $seconds s"
+}
+
+# Starts a Windows program in the background, output in CASE_DIR/NAME.out and .err; sets
+# E2E_PID to the loader's process, which is the program's (64-bit programs are started by
+# wine64 itself, not through the 32-bit start.exe that would keep SIGINT from them).
+# SIGINT is set back to its default for it: a background job of a script starts with it
+# ignored.
+#   e2e_start_program NAME WINEDEBUG PROGRAM [ARGS...]
+e2e_start_program() {
+    local name="$1" debug="$2"
+    shift 2
+    WINEDEBUG="$debug" env --default-signal=INT "$E2E_LOADER" "$@" \
+        > "$E2E_DIR/$name.out" 2> "$E2E_DIR/$name.err" < /dev/null &
+    E2E_PID=$!
+}
+
+# Waits for a background program to end, at most SECONDS; sets E2E_RC and E2E_END_MS.
+#   e2e_wait_program PID SECONDS
+e2e_wait_program() {
+    local pid="$1" deadline=$(( $(e2e_now_ms) + $2 * 1000 ))
+    while kill -0 "$pid" 2> /dev/null; do
+        if (( $(e2e_now_ms) > deadline )); then
+            kill -KILL "$pid" 2> /dev/null
+            wine_fail "process $pid still runs after $2 s"
+        fi
+        sleep 0.05
+    done
+    E2E_END_MS=$(e2e_now_ms)
+    wait "$pid"
+    E2E_RC=$?
 }
 
 # Expects a file's bytes to be exactly the text given (printf format, so \r\n can be said).
