@@ -9,7 +9,9 @@
 #   tests/bench/callgrind_ticks.sh [BUILD_DIR] [N]
 #
 # BUILD_DIR is a configured host build tree (default build/host); tick_driver is built in it
-# first. N defaults to 10000. Needs valgrind.
+# first. N defaults to 10000. Needs valgrind. The precise mode's ticks, on the simulation's
+# platform, follow (tests/simulation/precise_tick_driver): a tick that fits nothing, and the
+# mean tick of the mode running, fits included.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/host}
@@ -19,7 +21,7 @@ kinds=(reads arms in_step corrects torn_read failed_read excluded forgiven corre
 
 command -v valgrind > /dev/null || { echo "callgrind_ticks.sh: valgrind is not installed" >&2; exit 1; }
 [ -f "$build/CMakeCache.txt" ] || { echo "callgrind_ticks.sh: $build is not a configured build tree" >&2; exit 1; }
-cmake --build "$build" --target tick_driver > /dev/null
+cmake --build "$build" --target tick_driver precise_tick_driver > /dev/null
 driver=$build/tests/bench/tick_driver
 
 work=$(mktemp -d)
@@ -42,13 +44,22 @@ instructions() {
     echo "$total $product"
 }
 
+# One row of the table: LABEL, and KIND's instructions with N ticks less those with none, per tick.
+row() {
+    read -r with with_product < <(instructions "$2" "$ticks")
+    read -r without without_product < <(instructions "$2" 0)
+    awk -v kind="$1" -v with="$with" -v without="$without" -v wp="$with_product" -v wop="$without_product" \
+        -v n="$ticks" 'BEGIN { printf "| %s | %.1f | %.1f |\n", kind, (with - without) / n, (wp - wop) / n }'
+}
+
 echo "| tick | instructions per tick | of which the product's own |"
 echo "|---|---:|---:|"
 for kind in "${kinds[@]}"; do
-    read -r with with_product < <(instructions "$kind" "$ticks")
-    read -r without without_product < <(instructions "$kind" 0)
-    awk -v kind="$kind" -v with="$with" -v without="$without" -v wp="$with_product" -v wop="$without_product" \
-        -v n="$ticks" 'BEGIN { printf "| %s | %.1f | %.1f |\n", kind, (with - without) / n, (wp - wop) / n }'
+    row "$kind" "$kind"
+done
+driver=$build/tests/simulation/precise_tick_driver
+for kind in no_fit running; do
+    row "precise $kind" "$kind"
 done
 echo
-echo "($ticks ticks per kind, less a run of 0; tick_driver built in $build)"
+echo "($ticks ticks per kind, less a run of 0; the drivers built in $build)"

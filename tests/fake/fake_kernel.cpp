@@ -228,18 +228,9 @@ BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handlerRoutine, BOOL add)
 // Fills the buffer as Windows does: a path that does not fit is cut to size - 1
 // characters and terminated, the result is the size, and the error is
 // ERROR_INSUFFICIENT_BUFFER.
-// The precise adjustment calls are not found, as under Wine.
-HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
-{
-    FakeRecord("GetModuleHandleA %s", moduleName);
-    return reinterpret_cast<HMODULE>(0x7000);
-}
-
-FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR procName)
-{
-    FakeRecord("GetProcAddress %s", procName);
-    return NULL;
-}
+// The precise mode's, linked but not exercised (fake_platform.cpp).
+HMODULE WINAPI GetModuleHandleA(LPCSTR) { return NULL; }
+FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR) { return NULL; }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
 {

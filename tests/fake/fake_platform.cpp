@@ -155,45 +155,14 @@ void WINAPI GetSystemTime(LPSYSTEMTIME time)
     *time = g_fake.systemTime;
 }
 
-// The precise mode's clock: the counter runs with the tick count at 10 MHz; the adjustment is
-// the system's own, and a set changes nothing, as under Wine.
-BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER *frequency)
-{
-    frequency->QuadPart = 10000000;
-    return TRUE;
-}
-
-BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *count)
-{
-    count->QuadPart = static_cast<LONGLONG>(GetTickCount64() * 10000);
-    return TRUE;
-}
-
-void WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME time)
-{
-    FakeRecord("GetSystemTimePreciseAsFileTime");
-    CivilToFileTime(g_fake.systemTime, time);
-}
-
-BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local)
-{
-    SYSTEMTIME time;
-    CivilFromFileTime(*utc, &time);
-    return CivilToFileTime(CivilTimeFromMs(CivilMsFrom1601(time) + ZoneOffsetMs(time)), local);
-}
-
-BOOL WINAPI GetSystemTimeAdjustment(PDWORD adjustment, PDWORD increment, PBOOL disabled)
-{
-    *adjustment = *increment = 156250;
-    *disabled = TRUE;
-    return TRUE;
-}
-
-BOOL WINAPI SetSystemTimeAdjustment(DWORD adjustment, BOOL disabled)
-{
-    FakeRecord("SetSystemTimeAdjustment %u %d", adjustment, disabled);
-    return TRUE;
-}
+// The precise mode's calls, linked but not exercised: its rules are proven by the clock
+// simulation (tests/simulation) and under Wine. The counter runs with the tick count.
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER *frequency) { frequency->QuadPart = 10000000; return TRUE; }
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *count) { count->QuadPart = GetTickCount64() * 10000; return TRUE; }
+void WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME time) { CivilToFileTime(g_fake.systemTime, time); }
+BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *, LPFILETIME) { return FALSE; }
+BOOL WINAPI GetSystemTimeAdjustment(PDWORD, PDWORD, PBOOL) { return FALSE; }
+BOOL WINAPI SetSystemTimeAdjustment(DWORD, BOOL) { return FALSE; }
 
 BOOL WINAPI SetLocalTime(const SYSTEMTIME *time)
 {

@@ -99,13 +99,6 @@ SimScenario SimDefaultScenario(LONG slopMs, int driftPpm)
     scenario.frameRate = 25;
     scenario.costs = SimCallCosts{20 * kNsPerUs, 1 * kNsPerUs, 50 * kNsPerUs, 10 * kNsPerUs, 1 * kNsPerUs};
     scenario.sampleEveryS = 0;
-    scenario.preemptPercent = 0;
-    scenario.preemptMaxUs = 0;
-    scenario.wanderPpm = 0;
-    scenario.wanderPeriodS = 0;
-    scenario.readFailPercent = 0;
-    scenario.tornReadPercent = 0;
-    scenario.adjustmentIgnored = false;
     return scenario;
 }
 
@@ -185,38 +178,6 @@ SimResult RunSimulation(const SimScenario &scenario)
     return result;
 }
 
-namespace {
-
-// |offset| in 1 us bins up to 50 ms, the last for all beyond, for its percentiles.
-struct AbsoluteOffsets {
-    std::vector<std::uint64_t> bins = std::vector<std::uint64_t>(50001);
-    double sumMs = 0;
-    double largestMs = 0;
-    std::uint64_t count = 0;
-
-    void Add(double offsetMs)
-    {
-        const double absMs = std::fabs(offsetMs);
-        ++bins[std::min<std::size_t>(static_cast<std::size_t>(absMs * 1000), bins.size() - 1)];
-        sumMs += absMs;
-        largestMs = std::max(largestMs, absMs);
-        ++count;
-    }
-
-    double PercentileMs(double percent) const
-    {
-        std::uint64_t seen = 0;
-        for (std::size_t bin = 0; bin < bins.size(); ++bin) {
-            seen += bins[bin];
-            if (static_cast<double>(seen) >= percent / 100 * static_cast<double>(count))
-                return static_cast<double>(bin + 1) / 1000;
-        }
-        return largestMs;
-    }
-};
-
-}  // namespace
-
 SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
 {
     const std::int64_t startNs = scenario.startMsOfDay * SIM_NS_PER_MS;
@@ -226,36 +187,29 @@ SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
     StandinPrng prng;
     StandinSeedPrng(&prng, scenario.seed);
     StartPreciseClock(&g_timeCheck.inputs, NULL);
-
-    SimPreciseResult result{-1, -1, 0, 0, 0, 0, 0, PRECISE_ACQUIRING, {}};
-    AbsoluteOffsets afterLock;
-    std::int64_t lastBracketNs = startNs;
+    SimPreciseResult result;
+    std::vector<double> afterLockMs;  // |offset| at every tick from the lock on
+    std::int64_t lastBracketNs = startNs, nextSampleNs = startNs;
     DWORD accepted = 0;
-    std::int64_t nextSampleNs = startNs;
-    const double pi = std::acos(-1.0);
-    for (;;) {
-        g_sim.nowNs = WaitEndNs(scenario, &prng, startNs);
-        if (g_sim.nowNs >= endNs)
-            break;
+    for (std::uint64_t tick = 0; tick < scenario.mostTicks && (g_sim.nowNs = WaitEndNs(scenario, &prng, startNs)) < endNs;
+         ++tick) {
         const double atS = Seconds(g_sim.nowNs - startNs);
         if (scenario.wanderPpm != 0)
-            SimSetDriftPpb(static_cast<std::int64_t>(
-                (scenario.driftPpm + scenario.wanderPpm * std::sin(2 * pi * atS / scenario.wanderPeriodS)) * 1000));
+            SimSetDriftPpb(std::llround(
+                (scenario.driftPpm + scenario.wanderPpm * std::sin(2 * M_PI * atS / scenario.wanderPeriodS)) * 1000));
         const double offsetMs = Ms(SimOffsetNs());
         if (result.lockS >= 0)
-            afterLock.Add(offsetMs);
+            afterLockMs.push_back(std::fabs(offsetMs));
         if (scenario.sampleEveryS > 0 && g_sim.nowNs >= nextSampleNs) {
             result.samples.push_back(SimSample{atS, offsetMs});
             nextSampleNs += scenario.sampleEveryS * SIM_NS_PER_S;
         }
         const std::uint64_t setsBefore = g_sim.clockSets;
         PreciseTick();
-        if (g_sim.clockSets != setsBefore) {
-            if (result.firstStepS < 0)
-                result.firstStepS = atS;
-            else
-                ++result.stepsAfterFirst;
-        }
+        if (g_sim.clockSets != setsBefore && result.firstStepS >= 0)
+            ++result.stepsAfterFirst;
+        else if (g_sim.clockSets != setsBefore)
+            result.firstStepS = atS;
         if (g_preciseClock.fit.accepted != accepted) {
             accepted = g_preciseClock.fit.accepted;
             result.longestBracketGapS = std::max(result.longestBracketGapS, Seconds(g_sim.nowNs - lastBracketNs));
@@ -264,9 +218,13 @@ SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
         if (result.lockS < 0 && g_preciseClock.state == PRECISE_LOCKED)
             result.lockS = atS;
     }
-    result.meanAbsAfterLockMs = afterLock.count ? afterLock.sumMs / static_cast<double>(afterLock.count) : 0;
-    result.p99AbsAfterLockMs = afterLock.PercentileMs(99);
-    result.largestAbsAfterLockMs = afterLock.largestMs;
+    if (!afterLockMs.empty()) {
+        std::sort(afterLockMs.begin(), afterLockMs.end());
+        for (double ms : afterLockMs)
+            result.meanAbsAfterLockMs += ms / static_cast<double>(afterLockMs.size());
+        result.p99AbsAfterLockMs = afterLockMs[afterLockMs.size() * 99 / 100];
+        result.largestAbsAfterLockMs = afterLockMs.back();
+    }
     result.endState = g_preciseClock.state;
     return result;
 }
@@ -275,22 +233,15 @@ std::vector<SimPreciseCase> SimPreciseCases(void)
 {
     std::vector<SimPreciseCase> cases;
     for (int driftPpm : {0, 20, 100, -100})
-        cases.push_back(SimPreciseCase{driftPpm == 0     ? "0 ppm"
-                                       : driftPpm == 20  ? "+20 ppm"
-                                       : driftPpm == 100 ? "+100 ppm"
-                                                         : "-100 ppm",
-                                       SimPreciseScenario(driftPpm), true});
-    SimScenario wander = SimPreciseScenario(20);
-    wander.wanderPpm = 5;
-    wander.wanderPeriodS = 2 * 3600;
-    cases.push_back(SimPreciseCase{"+20 ppm wandering 5 ppm over 2 h", wander, true});
-    SimScenario faults = SimPreciseScenario(20);
-    faults.readFailPercent = 2;
-    faults.tornReadPercent = 2;
-    cases.push_back(SimPreciseCase{"+20 ppm, 2 % failed and 2 % torn reads", faults, true});
-    SimScenario defaultTimer = SimPreciseScenario(20);
-    defaultTimer.timerTickUs = 15625;
-    defaultTimer.jitterMaxUs = 0;
-    cases.push_back(SimPreciseCase{"+20 ppm, default 15.625 ms timer", defaultTimer, false});
+        cases.push_back({driftPpm == 0 ? "0 ppm" : driftPpm == 20 ? "+20 ppm" : driftPpm == 100 ? "+100 ppm" : "-100 ppm",
+                         SimPreciseScenario(driftPpm), true});
+    cases.push_back({"+20 ppm wandering 5 ppm over 2 h", SimPreciseScenario(20), true});
+    cases.back().scenario.wanderPpm = 5;
+    cases.back().scenario.wanderPeriodS = 2 * 3600;
+    cases.push_back({"+20 ppm, 2 % failed and 2 % torn reads", SimPreciseScenario(20), true});
+    cases.back().scenario.readFailPercent = cases.back().scenario.tornReadPercent = 2;
+    cases.push_back({"+20 ppm, default 15.625 ms timer", SimPreciseScenario(20), false});
+    cases.back().scenario.timerTickUs = 15625;
+    cases.back().scenario.jitterMaxUs = 0;
     return cases;
 }

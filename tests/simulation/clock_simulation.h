@@ -30,13 +30,10 @@ struct SimScenario {
     // For the precise mode: so many percent of the waits end up to preemptMaxUs later still
     // (another thread ran); the drift wanders by wanderPpm either way, a sine over
     // wanderPeriodS; reads fail or are torn so often; and adjustments may do nothing.
-    int preemptPercent;
-    int preemptMaxUs;
-    int wanderPpm;
-    int wanderPeriodS;
-    int readFailPercent;
-    int tornReadPercent;
-    bool adjustmentIgnored;
+    int preemptPercent = 0, preemptMaxUs = 0, wanderPpm = 0, wanderPeriodS = 1, readFailPercent = 0,
+        tornReadPercent = 0;
+    bool adjustmentIgnored = false;
+    std::uint64_t mostTicks = ~0ULL;  // the precise mode's run ends after so many ticks too
 };
 
 // 24 h from 2026-03-01 12:00:00.137 on the board (so midnight falls half-way), the computer
@@ -91,14 +88,12 @@ SimResult RunSimulation(const SimScenario &scenario);
 SimScenario SimPreciseScenario(int driftPpm);
 
 struct SimPreciseResult {
-    double firstStepS;            // -1: never stepped
-    double lockS;                 // first "locked"; -1: never
-    double meanAbsAfterLockMs;    // |offset| at every tick from the lock on
-    double p99AbsAfterLockMs;
-    double largestAbsAfterLockMs;
-    int stepsAfterFirst;
-    double longestBracketGapS;    // between two brackets the fit took
-    int endState;                 // PreciseState at the end
+    double firstStepS = -1;  // -1: never stepped
+    double lockS = -1;       // first "locked"; -1: never
+    double meanAbsAfterLockMs = 0, p99AbsAfterLockMs = 0, largestAbsAfterLockMs = 0;  // every tick
+    int stepsAfterFirst = 0;
+    double longestBracketGapS = 0;  // between two brackets the fit took
+    int endState = 0;               // PreciseState at the end
     std::vector<SimSample> samples;
 };
 

@@ -133,82 +133,58 @@ void WriteData(std::FILE *out, const std::vector<SimScenario> &scenarios, const 
     }
 }
 
-// The figures of one precise case over its seeds.
-struct PreciseFigures {
-    const char *name;
-    double firstStepSumS = 0, firstStepMaxS = 0;
-    double lockSumS = 0, lockMaxS = 0;
-    int locked = 0, stepped = 0, runs = 0;
-    double meanSumMs = 0, p99MaxMs = 0, largestMs = 0, longestGapS = 0;
-    int stepsAfterFirst = 0;
-
-    void Add(const SimPreciseResult &r)
-    {
-        ++runs;
-        if (r.firstStepS >= 0) {
-            ++stepped;
-            firstStepSumS += r.firstStepS;
-            firstStepMaxS = std::max(firstStepMaxS, r.firstStepS);
-        }
-        stepsAfterFirst += r.stepsAfterFirst;
-        longestGapS = std::max(longestGapS, r.longestBracketGapS);
-        if (r.lockS < 0)
-            return;
-        ++locked;
+// One row of the precise table: a case over its seeds.
+void WritePreciseRow(std::FILE *out, const char *name, const std::vector<SimPreciseResult> &runs)
+{
+    double firstSumS = 0, firstMaxS = 0, lockSumS = 0, lockMaxS = 0, meanSumMs = 0, p99Ms = 0, largestMs = 0, gapS = 0;
+    int steps = 0, unlocked = 0;
+    for (const SimPreciseResult &r : runs) {
+        firstSumS += r.firstStepS;
+        firstMaxS = std::max(firstMaxS, r.firstStepS);
+        unlocked += r.lockS < 0;
         lockSumS += r.lockS;
         lockMaxS = std::max(lockMaxS, r.lockS);
         meanSumMs += r.meanAbsAfterLockMs;
-        p99MaxMs = std::max(p99MaxMs, r.p99AbsAfterLockMs);
+        p99Ms = std::max(p99Ms, r.p99AbsAfterLockMs);
         largestMs = std::max(largestMs, r.largestAbsAfterLockMs);
+        steps += r.stepsAfterFirst;
+        gapS = std::max(gapS, r.longestBracketGapS);
     }
-};
+    const double n = static_cast<double>(runs.size());
+    std::fprintf(out, "| %s | %.2f / %.2f | ", name, firstSumS / n, firstMaxS);
+    if (unlocked)
+        std::fprintf(out, "%d of %zu runs never | | | |", unlocked, runs.size());
+    else
+        std::fprintf(out, "%.0f / %.0f | %.3f | %.3f | %.3f |", lockSumS / n, lockMaxS, meanSumMs / n, p99Ms, largestMs);
+    std::fprintf(out, " %d | %.1f |\n", steps, gapS);
+}
 
-void WritePreciseTable(std::FILE *out, const std::vector<PreciseFigures> &cases)
+// Every precise case with the seeds and starts of the 1 ms timer's cases; seed 1's offset
+// against time goes to `data`, one block per case.
+void WritePreciseTable(std::FILE *out, const Options &options, std::int64_t durationS, std::FILE *data)
 {
     std::fprintf(out, "| case | first step, mean / max (s) | time to lock, mean / max (s) "
                       "| mean \\|offset\\| after lock (ms) | 99th percentile (ms) | largest (ms) "
-                      "| steps after the first | longest time without a new bracket (s) |\n");
-    std::fprintf(out, "|---|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (const PreciseFigures &c : cases) {
-        std::fprintf(out, "| %s | ", c.name);
-        if (c.stepped)
-            std::fprintf(out, "%.2f / %.2f | ", c.firstStepSumS / c.stepped, c.firstStepMaxS);
-        else
-            std::fprintf(out, "never | ");
-        if (c.locked == c.runs)
-            std::fprintf(out, "%.0f / %.0f | %.3f | %.3f | %.3f |", c.lockSumS / c.locked, c.lockMaxS,
-                         c.meanSumMs / c.locked, c.p99MaxMs, c.largestMs);
-        else
-            std::fprintf(out, "%d of %d runs never | | | |", c.runs - c.locked, c.runs);
-        std::fprintf(out, " %d | %.1f |\n", c.stepsAfterFirst, c.longestGapS);
-    }
-}
-
-// Runs every precise case with seeds 1 to N (seed k starting at millisecond 137 + 397 (k - 1)
-// of 12:00:00), writing seed 1's offset against time as one data block per case.
-std::vector<PreciseFigures> RunPreciseCases(const Options &options, std::int64_t durationS, std::FILE *data)
-{
-    std::vector<PreciseFigures> cases;
+                      "| steps after the first | longest time without a new bracket (s) |\n"
+                      "|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    int index = 0;
     for (const SimPreciseCase &c : SimPreciseCases()) {
-        PreciseFigures figures;
-        figures.name = c.name;
+        std::vector<SimPreciseResult> runs;
         for (int seed = 1; seed <= options.seeds; ++seed) {
             SimScenario scenario = c.scenario;
             scenario.durationS = durationS;
             scenario.seed = static_cast<std::uint32_t>(seed);
             scenario.startMsOfDay = 12 * 3600 * 1000 + (137 + 397 * (seed - 1)) % 1000;
             scenario.sampleEveryS = seed == 1 && data ? kSampleEveryS : 0;
-            const SimPreciseResult result = RunPreciseSimulation(scenario);
-            figures.Add(result);
-            if (seed == 1 && data) {
-                std::fprintf(data, "%s# index %zu: %s\n", cases.empty() ? "" : "\n\n", cases.size(), c.name);
-                for (const SimSample &sample : result.samples)
-                    std::fprintf(data, "%.6f %.3f\n", sample.atS / 3600, sample.offsetMs);
-            }
+            runs.push_back(RunPreciseSimulation(scenario));
         }
-        cases.push_back(figures);
+        if (data)
+            std::fprintf(data, "%s# index %d: %s\n", index ? "\n\n" : "", index, c.name);
+        ++index;
+        for (const SimSample &sample : runs.front().samples)
+            std::fprintf(data, "%.6f %.3f\n", sample.atS / 3600, sample.offsetMs);
+        WritePreciseRow(out, c.name, runs);
     }
-    return cases;
 }
 
 }  // namespace
@@ -221,18 +197,6 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::int64_t durationS = static_cast<std::int64_t>(options.hours * 3600);
-    std::FILE *preciseData = nullptr;
-    if (options.dataPath) {
-        const std::string path = std::string(options.dataPath) + ".precise";
-        preciseData = std::fopen(path.c_str(), "w");
-        if (!preciseData) {
-            std::perror(path.c_str());
-            return 1;
-        }
-    }
-    const std::vector<PreciseFigures> precise = RunPreciseCases(options, durationS, preciseData);
-    if (preciseData)
-        std::fclose(preciseData);
     std::vector<CaseFigures> oneMsTimer;
     std::vector<CaseFigures> defaultTimer;
     std::vector<SimScenario> plotted;
@@ -277,8 +241,9 @@ int main(int argc, char **argv)
         std::perror(options.tablePath);
         return 1;
     }
+    std::FILE *data = options.dataPath ? std::fopen((std::string(options.dataPath) + ".precise").c_str(), "w") : nullptr;
     if (options.preciseOnly) {
-        WritePreciseTable(table, precise);
+        WritePreciseTable(table, options, durationS, data);
         return 0;
     }
     std::fprintf(table,
@@ -291,7 +256,9 @@ int main(int argc, char **argv)
     WriteTable(table, defaultTimer);
     std::fprintf(table, "\nThe precise mode at slop 150 ms (%d seed%s of the jitter and start per case):\n\n",
                  options.seeds, options.seeds == 1 ? "" : "s");
-    WritePreciseTable(table, precise);
+    WritePreciseTable(table, options, durationS, data);
+    if (data)
+        std::fclose(data);
     if (table != stdout)
         std::fclose(table);
     if (options.dataPath) {

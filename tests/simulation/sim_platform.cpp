@@ -153,7 +153,6 @@ BOOL WINAPI SetSystemTimeAdjustment(DWORD adjustment, BOOL disabled)
 
 // Only the legacy adjustment calls, as on Windows before 10.
 HMODULE WINAPI GetModuleHandleA(LPCSTR) { return reinterpret_cast<HMODULE>(1); }
-
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR) { return NULL; }
 
 DWORD WINAPI GetLastError(void) { return g_sim.lastError; }
