@@ -4,15 +4,15 @@
 // timer tick, which a process gets when its request is refused (polls 62.5 ms apart); then
 // the precise mode at slop 150 (SimPreciseCases). It writes the figures as Markdown tables
 // and the offset against time as data files for gnuplot (tests/simulation/make_accuracy_docs.sh
-// draws them): FILE, and FILE.precise for the precise mode.
+// draws them): FILE, and FILE.precise for the precise mode, every second.
 //
-//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--data FILE] [--precise-only]
+//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--precise-table FILE] [--data FILE]
 //
 // Each case of the 1 ms timer runs with the seeds 1 to N (default 1) of the jitter, seed k
 // starting the day (12:00:00) at millisecond 137 + 397 (k - 1), modulo 1000, so that the
 // first comparisons fall at different places; the figures are over all of them. The data
-// file holds seed 1 only. Without --table the
-// tables go to standard output; without --data no data file is made.
+// file holds seed 1 only. Without --table the tables go to standard output, the precise one
+// last unless --precise-table names its file; without --data no data file is made.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +28,7 @@ namespace {
 const LONG kSlopsMs[] = {50, 150, 250};
 const int kDriftsPpm[] = {0, 20, 100, -100};
 const int kSampleEveryS = 30;
+const int kPreciseSampleEveryS = 1;
 const int kDefaultTimerTickUs = 15625;
 
 struct Options {
@@ -35,7 +36,7 @@ struct Options {
     int seeds = 1;
     const char *tablePath = nullptr;
     const char *dataPath = nullptr;
-    bool preciseOnly = false;
+    const char *preciseTablePath = nullptr;
 };
 
 int ParseOptions(int argc, char **argv, Options *options)
@@ -50,8 +51,8 @@ int ParseOptions(int argc, char **argv, Options *options)
             options->tablePath = argv[++i];
         else if (std::strcmp(argv[i], "--data") == 0 && hasValue)
             options->dataPath = argv[++i];
-        else if (std::strcmp(argv[i], "--precise-only") == 0)
-            options->preciseOnly = true;
+        else if (std::strcmp(argv[i], "--precise-table") == 0 && hasValue)
+            options->preciseTablePath = argv[++i];
         else
             return 0;
     }
@@ -175,7 +176,7 @@ void WritePreciseTable(std::FILE *out, const Options &options, std::int64_t dura
             scenario.durationS = durationS;
             scenario.seed = static_cast<std::uint32_t>(seed);
             scenario.startMsOfDay = 12 * 3600 * 1000 + (137 + 397 * (seed - 1)) % 1000;
-            scenario.sampleEveryS = seed == 1 && data ? kSampleEveryS : 0;
+            scenario.sampleEveryS = seed == 1 && data ? kPreciseSampleEveryS : 0;
             runs.push_back(RunPreciseSimulation(scenario));
         }
         if (data)
@@ -193,7 +194,8 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: clock_simulation [--hours H] [--seeds N] [--table FILE] [--data FILE]\n");
+        std::fprintf(stderr, "usage: clock_simulation [--hours H] [--seeds N] [--table FILE] [--precise-table FILE] "
+                             "[--data FILE]\n");
         return 2;
     }
     const std::int64_t durationS = static_cast<std::int64_t>(options.hours * 3600);
@@ -203,8 +205,6 @@ int main(int argc, char **argv)
     std::vector<SimResult> plottedResults;
     for (LONG slopMs : kSlopsMs) {
         for (int driftPpm : kDriftsPpm) {
-            if (options.preciseOnly)
-                break;
             CaseFigures figures;
             figures.slopMs = slopMs;
             figures.driftPpm = driftPpm;
@@ -241,11 +241,6 @@ int main(int argc, char **argv)
         std::perror(options.tablePath);
         return 1;
     }
-    std::FILE *data = options.dataPath ? std::fopen((std::string(options.dataPath) + ".precise").c_str(), "w") : nullptr;
-    if (options.preciseOnly) {
-        WritePreciseTable(table, options, durationS, data);
-        return 0;
-    }
     std::fprintf(table,
                  "The program's figures, on the 1 ms system timer it asks for: polls 52 to 53 ms apart (%d "
                  "seed%s of the jitter and start per case).\n\n",
@@ -254,11 +249,19 @@ int main(int argc, char **argv)
     std::fprintf(table, "\nWhen the 1 ms timer is refused, on the default 15.625 ms system timer: polls 62.5 ms "
                         "apart, 16 to a second.\n\n");
     WriteTable(table, defaultTimer);
-    std::fprintf(table, "\nThe precise mode at slop 150 ms (%d seed%s of the jitter and start per case):\n\n",
-                 options.seeds, options.seeds == 1 ? "" : "s");
-    WritePreciseTable(table, options, durationS, data);
+    std::FILE *precise = options.preciseTablePath ? std::fopen(options.preciseTablePath, "w") : table;
+    std::FILE *data = options.dataPath ? std::fopen((std::string(options.dataPath) + ".precise").c_str(), "w") : nullptr;
+    if (!precise || (options.dataPath && !data)) {
+        std::perror("clock_simulation");
+        return 1;
+    }
+    if (precise == table)
+        std::fprintf(table, "\nThe precise mode, slop 150 ms:\n\n");
+    WritePreciseTable(precise, options, durationS, data);
     if (data)
         std::fclose(data);
+    if (precise != table)
+        std::fclose(precise);
     if (table != stdout)
         std::fclose(table);
     if (options.dataPath) {
