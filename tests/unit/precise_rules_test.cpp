@@ -19,7 +19,7 @@ struct ReadPairCase {
     BracketOutcome outcome;
 };
 
-TEST(EdgeFitTest, TheBracketFromTwoReads)
+TEST(PreciseRulesTest, TheBracketFromTwoReads)
 {
     const ReadPairCase cases[] = {
         {"the next second", 100, 52 * kCountsPerMs, 101, BRACKET_MADE},
@@ -46,7 +46,7 @@ TEST(EdgeFitTest, TheBracketFromTwoReads)
 // Twenty brackets of an edge every second on the counter, then the brackets offered: one no
 // line through the others can reach is dropped; once 6 of the last 16 are, the fit starts
 // again from the newest.
-TEST(EdgeFitTest, ABracketNoLineFitsIsDroppedAndTooManyStartTheFitAgain)
+TEST(PreciseRulesTest, ABracketNoLineFitsIsDroppedAndTooManyStartTheFitAgain)
 {
     struct Case {
         const char *name;
@@ -85,7 +85,7 @@ TEST(EdgeFitTest, ABracketNoLineFitsIsDroppedAndTooManyStartTheFitAgain)
 
 // One unit of the legacy call is 100 ns per 15.625 ms tick, 6.4 ppm; the precise call's units
 // are finer, and the rule is the same: the rate is adjustment / increment - 1.
-TEST(EdgeFitTest, ARateInTheUnitsOfTheTimeAdjustment)
+TEST(PreciseRulesTest, ARateInTheUnitsOfTheTimeAdjustment)
 {
     struct Case {
         ULONGLONG increment;
