@@ -41,6 +41,17 @@ void StartClocks(const SimScenario &scenario, std::int64_t startNs)
     StandinSeedPrng(&g_sim.faults, scenario.seed + 1000);
 }
 
+// The records and the clocks as a run starts, and the jitter's generator seeded. Returns the
+// start in virtual ns.
+std::int64_t StartRun(const SimScenario &scenario, StandinPrng *prng)
+{
+    const std::int64_t startNs = scenario.startMsOfDay * SIM_NS_PER_MS;
+    StartRecords(scenario.slopMs);
+    StartClocks(scenario, startNs);
+    StandinSeedPrng(prng, scenario.seed);
+    return startNs;
+}
+
 // How late a wait ends: 0 to jitterMaxUs, uniformly.
 std::int64_t JitterNs(const SimScenario &scenario, StandinPrng *prng)
 {
@@ -112,12 +123,9 @@ SimScenario SimPreciseScenario(int driftPpm)
 
 SimResult RunSimulation(const SimScenario &scenario)
 {
-    const std::int64_t startNs = scenario.startMsOfDay * SIM_NS_PER_MS;
-    const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
-    StartRecords(scenario.slopMs);
-    StartClocks(scenario, startNs);
     StandinPrng prng;
-    StandinSeedPrng(&prng, scenario.seed);
+    const std::int64_t startNs = StartRun(scenario, &prng);
+    const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
 
     SimResult result = SimResult{};
     result.firstComparisonS = -1;
@@ -180,12 +188,9 @@ SimResult RunSimulation(const SimScenario &scenario)
 
 SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
 {
-    const std::int64_t startNs = scenario.startMsOfDay * SIM_NS_PER_MS;
-    const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
-    StartRecords(scenario.slopMs);
-    StartClocks(scenario, startNs);
     StandinPrng prng;
-    StandinSeedPrng(&prng, scenario.seed);
+    const std::int64_t startNs = StartRun(scenario, &prng);
+    const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
     StartPreciseClock(&g_timeCheck.inputs, NULL);
     SimPreciseResult result;
     std::vector<double> afterLockMs;  // |offset| at every tick from the lock on

@@ -22,6 +22,8 @@
 
 #include "engine/precise_clock.h"
 
+void PrintTo(const SimPreciseCase &c, std::ostream *os) { *os << c.name; }
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
