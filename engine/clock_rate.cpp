@@ -52,7 +52,7 @@ void ChangeAdjustment(TimeCheckInputs *inputs, ULONGLONG adjustment, BOOL disabl
 
 }  // namespace
 
-int StartClockRate(void)
+void StartClockRate(void)
 {
     g_clockRate = ClockRateState{};
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
@@ -63,10 +63,8 @@ int StartClockRate(void)
         g_clockRate.getPrecise = NULL;
     }
     Adjustment read;
-    if (!ReadAdjustment(&read) || read.increment == 0)
-        return 0;
-    g_clockRate.increment = read.increment;
-    return 1;
+    if (ReadAdjustment(&read))
+        g_clockRate.increment = read.increment;
 }
 
 int ReadClockRate(double *ratePpm, int *isOwn)

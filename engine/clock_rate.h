@@ -24,8 +24,9 @@ struct ClockRateState {
 
 extern ClockRateState g_clockRate;
 
-// Chooses the calls and reads the increment. Returns 0 when the adjustment cannot be read.
-int StartClockRate(void);
+// Chooses the calls and reads the increment. Where the adjustment cannot be read, every rate
+// asked for later is refused.
+void StartClockRate(void);
 
 // The adjustment in force, read back: its rate in ppm (0 when the system keeps the clock) and
 // whether it is the program's own, as set last. Returns 0 when it cannot be read.
