@@ -80,9 +80,10 @@ int LoadDiscipline(HKEY key)
            discipline == kPreciseDiscipline;
 }
 
-}  // namespace
-
+// 1 when `-load`'s fourth argument, argv[4], is "precise" in any case.
 int WantsPreciseMode(int argc, char **argv) { return argc > 4 && EqualsIgnoringCase(argv[4], "precise"); }
+
+}  // namespace
 
 DWORD BuildSettingsWord(int argc, char **argv)
 {

@@ -29,9 +29,6 @@ extern const char kDisciplineValueName[];  // "Discipline"
 // Builds the word from `-load`'s arguments: argv[2] is the time base X, argv[3] the slop nnn.
 DWORD BuildSettingsWord(int argc, char **argv);
 
-// 1 when `-load`'s fourth argument, argv[4], is "precise" in any case.
-int WantsPreciseMode(int argc, char **argv);
-
 // Builds the word into g_settings and writes it to the registry, with Discipline = 1 for the
 // precise mode or Discipline deleted (a missing value is no error). Returns 1 when all was
 // written; on failure 0, with the registry's error as the last error and *failedCall naming
