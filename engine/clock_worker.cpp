@@ -10,6 +10,7 @@
 #include "engine/settings_word.h"
 #include "engine/stop_request.h"
 #include "engine/time_check.h"
+#include "engine/time_service_peer.h"
 #include "reader/nttc_reader.h"
 
 WorkerState g_worker;
@@ -23,6 +24,10 @@ const DWORD kDiscoveryRetryPauseMs = 3000;
 const DWORD kPollIntervalMs = 51;
 const UINT kPollTimerPeriodMs = 1;
 const DWORD kClosingPauseMs = 5000;
+const ULONGLONG kPublishSpacingMs = 5000;
+// Ticks of at least 51 ms that take less than 5 s: from the last publication on, the tick
+// count alone is compared until it reaches this many more, then the time.
+const DWORD kPublishTicksBeforeLooking = kPublishSpacingMs / kPollIntervalMs - 1;
 
 // Returns 0 when the start-up must end.
 int ReportStartProgress(DWORD waitHintMs) { return g_worker.reporter->reportStarting(waitHintMs); }
@@ -199,6 +204,55 @@ void ReleasePollTimer(void)
     g_worker.pollTimerGranted = 0;
 }
 
+// Windows' own time service would fight the worker for the clock: said once, a warning and
+// not a failure.
+void LookAtTimeServicePeer(void)
+{
+    TimeServicePeer peer;
+    ReadTimeServicePeer(&peer);
+    if (!PeerSetsClock(peer))
+        return;
+    ConsoleTrace(" Windows Time (%s) may set this clock too, its Type is %s; to stop it: %s \n", kTimeServiceName,
+                 peer.type[0] ? peer.type : "not set", kTimeServiceNoSyncCommand);
+    if (g_worker.reporter->reportTimeServicePeer)
+        g_worker.reporter->reportTimeServicePeer(peer.type);
+}
+
+DWORD CorrectionsSoFar(void) { return g_settings.precise ? g_preciseClock.steps : g_timeCheck.corrections; }
+
+// The state is published from the first tick on, as a service; at the console not at all.
+void StartPublishing(void)
+{
+    g_worker.nextPublishTick = 1;
+    if (g_worker.reporter->publishStatus)
+        g_worker.startedAt = UtcNow();
+}
+
+void Publish(void)
+{
+    WorkerStatus status;
+    TakeWorkerStatus(g_worker.startedAt, &status);
+    g_worker.reporter->publishStatus(&status);
+    g_worker.lastPublishMs = GetTickCount64();
+    g_worker.nextPublishTick = g_worker.tickCount + kPublishTicksBeforeLooking;
+    g_worker.publishedCorrections = status.corrections;
+}
+
+// On the first tick after 5 s have passed since the last publication, and on a tick that
+// corrected. A tick between compares the tick count and the corrections, no more.
+void PublishIfDue(void)
+{
+    if (!g_worker.reporter->publishStatus)
+        return;
+    const int corrected = CorrectionsSoFar() != g_worker.publishedCorrections;
+    if (!corrected && g_worker.tickCount < g_worker.nextPublishTick)
+        return;
+    // The tick count says that 5 s may have passed; the system's tick count, whether they have.
+    if (!corrected && g_worker.lastPublishMs != 0 && GetTickCount64() - g_worker.lastPublishMs < kPublishSpacingMs)
+        return;
+    Publish();
+}
+
 // Calls CheckTime on every 51 ms time-out of the wait. A stop ends the loop; so does a
 // wait that fails, which would otherwise return at once and spin at real-time priority.
 void PollUntilStopped(void)
@@ -211,6 +265,7 @@ void PollUntilStopped(void)
             ConsoleTrace(" CheckTime TRUE. \n");
             TraceStateLine();
         }
+        PublishIfDue();
     }
 }
 
@@ -250,6 +305,8 @@ void RunClockWorker(const WorkerReporter *reporter)
 {
     g_worker.reporter = reporter;
     if (StartUp()) {
+        LookAtTimeServicePeer();
+        StartPublishing();
         RequestPollTimer();
         PollUntilStopped();
     } else if (g_worker.failure != STARTUP_SUCCEEDED) {

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include "engine/time_check.h"
+#include "engine/worker_status.h"
 
 // The wait hint of every start-up report but the discovery retry's: the first report, which
 // the service entry makes before the worker runs, and one after each later step.
@@ -52,6 +53,12 @@ struct WorkerReporter {
     // The precise mode's "step" or "rate" did not change the clock, which is now only
     // measured for an hour (NULL: the trace alone says so).
     void (*reportAdjustmentIgnored)(const char *adjustment);
+    // The worker's state, on the first tick after 5 s have passed since the last one and at
+    // each correction (NULL: nothing is published).
+    void (*publishStatus)(const WorkerStatus *status);
+    // Windows' time service may set this clock too; `type` is its Type value ("" when it has
+    // none). Told once, after the start-up (NULL: the trace alone says so).
+    void (*reportTimeServicePeer)(const char *type);
 };
 
 struct WorkerState {
@@ -67,6 +74,10 @@ struct WorkerState {
     int pollTimerGranted;            // 1 while the 1 ms system timer is held for the loop
     StartupFailure failure;          // the step the start-up gave up at, if it did
     DWORD failureError;              // that step's last error, 0 when it has none
+    ULONGLONG startedAt;             // UTC, FILETIME units: the start-up's end, when published
+    DWORD nextPublishTick;           // the status is published at this tick at the soonest,
+    ULONGLONG lastPublishMs;         // 5 s of GetTickCount64 after the last time,
+    DWORD publishedCorrections;      // or as soon as the corrections differ from these
 };
 
 extern WorkerState g_worker;

@@ -278,10 +278,13 @@ void StepClock(const ClockReading &reading, double offsetS)
     Measure(after, &measured);
     const double offsetAfterS = measured.offsetS;
     p.offsetMs = offsetAfterS * kMsPerS;
-    if (std::fabs(offsetAfterS - offsetS) > kStepToleranceS && p.inputs.corrected) {
+    if (std::fabs(offsetAfterS - offsetS) > kStepToleranceS) {
+        ++p.steps;
+        p.lastStepAt = after.fileTime;
         const ClockCorrection correction = {before, set, static_cast<LONG>(std::lround(offsetS * kMsPerS)),
                                             p.inputs.useUtc};
-        p.inputs.corrected(&correction);
+        if (p.inputs.corrected)
+            p.inputs.corrected(&correction);
     }
     // The clock jumped: its track starts again from here.
     p.lastClockCount = after.count;
@@ -347,13 +350,17 @@ void RunSecondsWork(void)
         return;
     p.offsetMs = measured.offsetS * kMsPerS;
     p.halfWidthMs = measured.halfWidthS * kMsPerS;
+    ++p.comparisons;
+    p.lastComparisonAt = reading.fileTime;
+    if (std::fabs(p.offsetMs) > static_cast<double>(p.inputs.slopMs))
+        ++p.outOfStep;
     if (p.state == PRECISE_MONITORING && reading.count >= p.monitoringUntilCount)
         ResumeAdjusting(reading);
     if (p.state != PRECISE_MONITORING)
         Adjust(reading, measured);
     UpdateLock(p.offsetMs / kMsPerS, measured.halfWidthS);
     ConsoleTrace(" Offset %+.3f ms +/- %.3f ms, rate %+.2f ppm, %s \n", p.offsetMs, p.halfWidthMs, p.ratePpm,
-                 kStateWords[p.state]);
+                 PreciseStateWord(p.state));
 }
 
 }  // namespace
@@ -397,5 +404,7 @@ void PreciseTick(void)
     if (edge || after - p.lastWorkCount >= p.holdoverCounts)
         RunSecondsWork();
 }
+
+const char *PreciseStateWord(PreciseState state) { return kStateWords[state]; }
 
 void StopPreciseClock(void) { HandBackClockRate(&g_preciseClock.inputs); }

@@ -60,6 +60,13 @@ struct PreciseClockState {
     int noEffectTold;  // 1 once the clock's not following was told, until it follows again
     double offsetMs;   // the latest second's figures
     double halfWidthMs;
+    // For the service's published state: seconds measured, of them beyond the slop, and steps
+    // that moved the clock, since the start; when the latest of each was (UTC, FILETIME units).
+    DWORD comparisons;
+    DWORD outOfStep;
+    DWORD steps;
+    LONGLONG lastComparisonAt;
+    LONGLONG lastStepAt;
 };
 
 extern PreciseClockState g_preciseClock;
@@ -70,6 +77,9 @@ void StartPreciseClock(const TimeCheckInputs *inputs, void (*ignored)(const char
 
 // One polling tick.
 void PreciseTick(void);
+
+// "acquiring", "locked", "stepped" or "monitoring".
+const char *PreciseStateWord(PreciseState state);
 
 // For the closing sequence: hands the clock's rate back to the system when the program set
 // one of its own.

@@ -172,6 +172,8 @@ __attribute__((noinline)) int CorrectClock(SYSTEMTIME *now, const BoardTime &boa
     DisableAllPrivileges(inputs);
     const DWORD disableError = GetLastError();
     // The clock has changed whatever the disabling gave.
+    ++g_timeCheck.corrections;
+    g_timeCheck.lastCorrection = *now;
     TellCorrected(before, *now, offsetMs);
     if (disableError != ERROR_SUCCESS)
         return 0;
@@ -200,11 +202,15 @@ int CheckTime(void)
     const BoardTime board = DecodeBoardTime(g_timeCheck.timeCodeWord);
     int boardDayShift;
     const LONG offsetMs = OffsetFromBoardMs(board, now, &boardDayShift);
+    ++g_timeCheck.comparisons;
+    g_timeCheck.lastComparison = now;
+    g_timeCheck.lastOffsetMs = offsetMs;
     const LONG slopMs = g_timeCheck.inputs.slopMs;
     if (offsetMs <= slopMs && -offsetMs <= slopMs) {
         g_timeCheck.inStep = 1;
         return 1;
     }
+    ++g_timeCheck.outOfStep;
     // One out-of-step comparison after an in-step one or a correction is forgiven.
     if (g_timeCheck.inStep) {
         g_timeCheck.inStep = 0;

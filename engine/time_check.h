@@ -35,6 +35,15 @@ struct TimeCheckState {
     int armed;                  // 1 after a word with bit 0x10 in its frame/status byte
     int inStep;                 // 1 after an in-step comparison or a correction
     WORD lastComputerSeconds;   // wSecond of the computer clock at the latest comparison
+    // For the service's published state: comparisons, of them out of step, and corrections
+    // that changed the clock, since the start; the computer's clock (in the time base) and its
+    // offset at the latest comparison, and what the latest correction set it to.
+    DWORD comparisons;
+    DWORD outOfStep;
+    DWORD corrections;
+    SYSTEMTIME lastComparison;
+    LONG lastOffsetMs;
+    SYSTEMTIME lastCorrection;
 };
 
 extern TimeCheckState g_timeCheck;

@@ -26,9 +26,9 @@ void PrintStartupFailed(StartupFailure step, DWORD error)
 
 }  // namespace
 
-// A correction at the console is traced (" Time Changed " or " Offset "), not recorded; so is a
-// clock that does not follow the precise mode.
-const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning, PrintStartupFailed, NULL, NULL};
+// A correction at the console is traced (" Time Changed " or " Offset "), not recorded; so are
+// a clock that does not follow the precise mode and Windows' time service; nothing is published.
+const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning, PrintStartupFailed, NULL, NULL, NULL, NULL};
 
 void RunInConsole(void)
 {

@@ -13,5 +13,9 @@ enum EventMessage : DWORD {
     // The clock was set: board time, computer time before, offset, time base, unrecorded.
     EVENT_CLOCK_SET = 0x40000002,
     // The precise mode's "step" or "rate" did not change the clock: measuring only, an hour.
-    EVENT_ADJUSTMENT_IGNORED = 0x80000003
+    EVENT_ADJUSTMENT_IGNORED = 0x80000003,
+    // Windows' time service may set this clock too: its Type.
+    EVENT_TIME_SERVICE_PEER = 0x80000004,
+    // The service's state could not be published: the system's text.
+    EVENT_STATUS_NOT_PUBLISHED = 0x80000005
 };

@@ -10,6 +10,7 @@
 #include "service/error_text.h"
 #include "service/event_log.h"
 #include "service/event_messages.h"
+#include "service/status_publish.h"
 #include "service/status_report.h"
 
 namespace {
@@ -39,10 +40,18 @@ void ReportAdjustmentIgnored(const char *adjustment)
     WriteEvent(EVENTLOG_WARNING_TYPE, EVENT_ADJUSTMENT_IGNORED, 1, strings);
 }
 
+// A warning, once a start: the service keeps the clock all the same.
+void ReportTimeServicePeer(const char *type)
+{
+    LPCSTR strings[1] = {type[0] ? type : "not set"};
+    WriteEvent(EVENTLOG_WARNING_TYPE, EVENT_TIME_SERVICE_PEER, 1, strings);
+}
+
 }  // namespace
 
-const WorkerReporter kServiceReporter = {ReportStartPending, ReportRunning, ReportStartupFailed, RecordClockSet,
-                                         ReportAdjustmentIgnored};
+const WorkerReporter kServiceReporter = {ReportStartPending,      ReportRunning,       ReportStartupFailed,
+                                         RecordClockSet,          ReportAdjustmentIgnored, PublishWorkerStatus,
+                                         ReportTimeServicePeer};
 
 // The start request's arguments have no effect: the settings word is the only setting.
 void WINAPI ServiceEntry(DWORD, LPSTR *)

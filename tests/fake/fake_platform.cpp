@@ -290,6 +290,27 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
     return ERROR_SUCCESS;
 }
 
+// Only the value types the flags name; RRF_RT_ANY takes any, as Windows does.
+LONG WINAPI RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, DWORD flags, LPDWORD type, PVOID data, LPDWORD size)
+{
+    const std::string path = KeyPath(key, subKey);
+    FakeRecord("RegGetValueA %s %s 0x%x", path.c_str(), valueName, flags);
+    const FakeRegistryValue *value = FakeRegistryGet(subKey, valueName);
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (flags != RRF_RT_ANY && !(flags & (1u << value->type)))
+        return ERROR_UNSUPPORTED_TYPE;
+    if (type)
+        *type = value->type;
+    const DWORD bytes = static_cast<DWORD>(value->data.size());
+    const DWORD room = *size;
+    *size = bytes;
+    if (bytes > room)
+        return ERROR_MORE_DATA;
+    std::memcpy(data, value->data.data(), bytes);
+    return ERROR_SUCCESS;
+}
+
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName)
 {
     auto open = g_keyHandles.find(reinterpret_cast<std::uintptr_t>(key));

@@ -6,7 +6,13 @@ typedef HKEY *PHKEY;
 
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define KEY_ALL_ACCESS 0xF003FL
+#define KEY_SET_VALUE 0x0002
 #define REG_OPTION_NON_VOLATILE 0x00000000L
+#define REG_OPTION_VOLATILE 0x00000001L
+#define RRF_RT_REG_SZ 0x00000002
+#define RRF_RT_REG_DWORD 0x00000010
+#define RRF_RT_REG_QWORD 0x00000040
+#define RRF_RT_ANY 0x0000ffff
 #define REG_NONE 0
 #define REG_SZ 1
 #define REG_EXPAND_SZ (2)
@@ -22,6 +28,7 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD typ
                            DWORD dataLength);
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD dataLength);
+LONG WINAPI RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR value, DWORD flags, LPDWORD type, PVOID data, LPDWORD size);
 LONG WINAPI RegCloseKey(HKEY key);
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName);
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);

@@ -116,7 +116,8 @@ TEST_F(ClockWorkerTest, ANormalStartMakesItsCallsInOrder)
                             "GetSecurityDescriptorDacl", "GetModuleFileNameA (nil) 512",
                             "SetFileSecurityA C:\\Program Files\\Horavex\\RUZivEr2.exe 4", Pending(4, 3000),
                             "OpenProcessToken 0x101 0x28", "LookupPrivilegeValueA (null) SeSystemtimePrivilege",
-                            "AdjustTokenPrivileges 0x102 disable-all (nil) 0 (nil) (nil)", kRunning, "timeBeginPeriod 1",
+                            "AdjustTokenPrivileges 0x102 disable-all (nil) 0 (nil) (nil)", kRunning,
+                            "RegGetValueA HKLM\\SYSTEM\\CurrentControlSet\\Services\\W32Time Start 0x10", "timeBeginPeriod 1",
                             "WaitForSingleObject 0x100 51", "SetEvent 0x100", "timeEndPeriod 1", kClosing,
                             "MessageBeep 0", "Sleep 5000"));
     EXPECT_EQ(g_fakeKernel.priorityClass, static_cast<DWORD>(REALTIME_PRIORITY_CLASS));

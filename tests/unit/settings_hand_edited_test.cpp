@@ -146,7 +146,7 @@ TEST_P(HandEditedTable, LeavesTheValueAsItWas)
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->type, c.type);
     EXPECT_EQ(value->data, c.data);
-    EXPECT_THAT(FakeCallsNamed("RegSetValueExA"), IsEmpty());
+    EXPECT_THAT(FakeCallsNamed("RegSetValueExA SvcInfo"), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(ShortValues, HandEditedTable, ::testing::ValuesIn(kShortValues), CaseName);

@@ -1,0 +1,74 @@
+// What the running worker tells of itself.
+#include "engine/worker_status.h"
+
+#include "engine/clock_worker.h"
+#include "engine/precise_clock.h"
+#include "engine/settings_word.h"
+#include "engine/time_check.h"
+
+namespace {
+
+ULONGLONG Value(const FILETIME &fileTime)
+{
+    ULARGE_INTEGER value;
+    value.LowPart = fileTime.dwLowDateTime;
+    value.HighPart = fileTime.dwHighDateTime;
+    return value.QuadPart;
+}
+
+// A time the check read or set, in the time base, as UTC: a local time less the offset from
+// UTC in force now (a change of daylight saving within the last 5 s may leave it an hour off).
+ULONGLONG UtcOf(const SYSTEMTIME &time, ULONGLONG utcNow)
+{
+    FILETIME fileTime;
+    if (time.wYear == 0 || !SystemTimeToFileTime(&time, &fileTime))
+        return 0;
+    if (g_timeCheck.inputs.useUtc)
+        return Value(fileTime);
+    ULARGE_INTEGER now;
+    now.QuadPart = utcNow;
+    const FILETIME utc = {now.LowPart, now.HighPart};
+    FILETIME local;
+    if (!FileTimeToLocalFileTime(&utc, &local))
+        return Value(fileTime);
+    return Value(fileTime) - (Value(local) - utcNow);
+}
+
+}  // namespace
+
+ULONGLONG UtcNow(void)
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return Value(now);
+}
+
+void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)
+{
+    *status = WorkerStatus{};
+    status->takenAt = UtcNow();
+    status->startedAt = startedAt;
+    status->familyCode = g_worker.startFamilyCode;
+    status->boardAddress = g_worker.startBoardAddress;
+    status->precise = g_settings.precise;
+    if (!g_settings.precise) {
+        status->comparisons = g_timeCheck.comparisons;
+        status->outOfStep = g_timeCheck.outOfStep;
+        status->corrections = g_timeCheck.corrections;
+        status->lastComparisonAt = UtcOf(g_timeCheck.lastComparison, status->takenAt);
+        status->lastOffsetMs = g_timeCheck.lastOffsetMs;
+        status->lastCorrectionAt = UtcOf(g_timeCheck.lastCorrection, status->takenAt);
+        return;
+    }
+    const PreciseClockState &p = g_preciseClock;
+    status->comparisons = p.comparisons;
+    status->outOfStep = p.outOfStep;
+    status->corrections = p.steps;
+    status->lastComparisonAt = static_cast<ULONGLONG>(p.lastComparisonAt);
+    status->lastOffsetMs = static_cast<LONG>(p.offsetMs + (p.offsetMs < 0 ? -0.5 : 0.5));
+    status->lastCorrectionAt = static_cast<ULONGLONG>(p.lastStepAt);
+    status->offsetMs = p.offsetMs;
+    status->halfWidthMs = p.halfWidthMs;
+    status->ratePpm = p.ratePpm;
+    status->state = PreciseStateWord(p.state);
+}
