@@ -80,6 +80,15 @@ int LoadDiscipline(HKEY key)
            discipline == kPreciseDiscipline;
 }
 
+// The slop (at least 50 ms) and the time base (any of bits 16-31) of a word that was read.
+void DecodeSettingsWord(SettingsState *settings)
+{
+    settings->slopMs = static_cast<LONG>(settings->settingsWord & kSlopMask);
+    if (settings->slopMs < kLeastSlopMs)
+        settings->slopMs = kLeastSlopMs;
+    settings->useUtc = settings->settingsWord > 0xFFFF;
+}
+
 // 1 when `-load`'s fourth argument, argv[4], is "precise" in any case.
 int WantsPreciseMode(int argc, char **argv) { return argc > 4 && EqualsIgnoringCase(argv[4], "precise"); }
 
@@ -129,11 +138,21 @@ void LoadSettingsWord(void)
     ConsoleTrace("%Xh\n", static_cast<unsigned>(g_settings.settingsWord));
     g_settings.precise = LoadDiscipline(key);
     RegCloseKey(key);
-    if (queried != ERROR_SUCCESS)
-        return;
-    g_settings.slopMs = static_cast<LONG>(g_settings.settingsWord & kSlopMask);
-    if (g_settings.slopMs < kLeastSlopMs)
-        g_settings.slopMs = kLeastSlopMs;
-    if (g_settings.settingsWord > 0xFFFF)
-        g_settings.useUtc = 1;
+    if (queried == ERROR_SUCCESS)
+        DecodeSettingsWord(&g_settings);
+}
+
+void ReadStoredSettings(SettingsState *settings)
+{
+    *settings = SettingsState{0, kDefaultSlopMs, 0, 0};
+    DWORD type;
+    DWORD length = sizeof settings->settingsWord;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSettingsValueName, RRF_RT_ANY, &type,
+                     &settings->settingsWord, &length) == ERROR_SUCCESS)
+        DecodeSettingsWord(settings);
+    DWORD discipline = 0;
+    length = sizeof discipline;
+    settings->precise = RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kDisciplineValueName, RRF_RT_REG_DWORD,
+                                     &type, &discipline, &length) == ERROR_SUCCESS &&
+                        discipline == kPreciseDiscipline;
 }

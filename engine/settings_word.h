@@ -40,3 +40,7 @@ int StoreSettingsWord(int argc, char **argv, const char **failedCall);
 // time) when the key or value cannot be read, and then the mode from Discipline. Prints
 // "%Xh" in console mode.
 void LoadSettingsWord(void);
+
+// The stored settings as the worker would load them, read with read access only (a plain
+// user may read them, not open the key as the worker does), into *settings.
+void ReadStoredSettings(SettingsState *settings);

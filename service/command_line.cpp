@@ -9,6 +9,7 @@
 #include "service/console_run.h"
 #include "service/service_entry.h"
 #include "service/service_install.h"
+#include "service/status_command.h"
 #include "service/status_report.h"
 
 namespace {
@@ -84,6 +85,8 @@ ProgramPath ChooseProgramPath(int argc, char **argv)
         return PROGRAM_PATH_UNLOAD;
     if (EqualsIgnoringCase(option, "debug"))
         return PROGRAM_PATH_DEBUG;
+    if (EqualsIgnoringCase(option, "status"))
+        return PROGRAM_PATH_STATUS;
     return PROGRAM_PATH_USAGE;
 }
 
@@ -97,6 +100,8 @@ int RunProgram(int argc, char **argv)
         return RunUnloadPath();
     case PROGRAM_PATH_DEBUG:
         return RunDebugPath();
+    case PROGRAM_PATH_STATUS:
+        return RunStatusCommand();
     default:
         return RunUsagePath();
     }

@@ -3,6 +3,7 @@
 //   RUZivEr2 -load X nnn   store the settings word and install the service
 //   RUZivEr2 -unload       stop and remove the service
 //   RUZivEr2 -debug        run the worker in the console, with its trace
+//   RUZivEr2 -status       what the service is doing; exit status 0 to 3, no pause
 //   anything else          print the usage text and hand the process to the dispatcher;
 //                          this is how the service itself starts, registered without
 //                          arguments
@@ -15,11 +16,12 @@ enum ProgramPath {
     PROGRAM_PATH_USAGE,
     PROGRAM_PATH_LOAD,
     PROGRAM_PATH_UNLOAD,
-    PROGRAM_PATH_DEBUG
+    PROGRAM_PATH_DEBUG,
+    PROGRAM_PATH_STATUS
 };
 
 ProgramPath ChooseProgramPath(int argc, char **argv);
 
 // Runs the path the arguments choose and returns the process's exit status: 0 for the
-// load, unload and debug paths whatever they reported.
+// load, unload and debug paths whatever they reported; the status path's own.
 int RunProgram(int argc, char **argv);

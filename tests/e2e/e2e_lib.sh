@@ -123,6 +123,16 @@ e2e_start_keeper() {
     e2e_wait_for 120 "the idle cmd.exe to show its prompt" grep -q '>' "$E2E_DIR/keeper.out"
 }
 
+# Ends every process of the prefix, Wine's server with them, and starts the idle process
+# again: what a reboot is to the registry's volatile keys. Wine's manager, started again,
+# starts every automatic service: make the service's start manual first.
+e2e_restart_wine() {
+    exec {E2E_KEEPER_FD}>&-
+    wine_end_prefix
+    rm -f "$E2E_DIR/keeper.fifo"
+    e2e_start_keeper
+}
+
 # Ends the prefix's processes, then removes the copy (1.3 GB) unless E2E_KEEP_PREFIX=1; the
 # case's outputs stay in CASE_DIR for a look after a failure.
 e2e_end_case() {
