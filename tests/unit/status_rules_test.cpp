@@ -1,0 +1,76 @@
+// The rules of -status: its exit status from what it read, and whether Windows' time service
+// may set this clock too.
+#include "service/status_exit_rule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/peer_rule.h"
+
+namespace {
+
+struct ExitCase {
+    const char *name;
+    StatusFacts facts;
+    StatusExit exit;
+};
+
+// Running, published 2 s ago, compared 1 s ago 12 ms ahead with a slop of 150, alone.
+StatusFacts Fine(void) { return StatusFacts{1, 1, SERVICE_RUNNING, 0, 1, 2, 1, 1, 12, 150, 0, 0}; }
+
+StatusFacts With(void (*change)(StatusFacts *))
+{
+    StatusFacts facts = Fine();
+    change(&facts);
+    return facts;
+}
+
+TEST(StatusRulesTest, TheExitStatusFollowsThePluginConvention)
+{
+    const ExitCase cases[] = {
+        {"running, in step, recent", Fine(), STATUS_OK},
+        {"a difference of the slop itself is in step", With([](StatusFacts *f) { f->lastOffsetMs = -150; }), STATUS_OK},
+        {"compared 10 s ago", With([](StatusFacts *f) { f->comparedAgeS = 10; }), STATUS_OK},
+        {"out of step", With([](StatusFacts *f) { f->lastOffsetMs = 151; }), STATUS_WARNING},
+        {"compared over 10 s ago", With([](StatusFacts *f) { f->comparedAgeS = 10.1; }), STATUS_WARNING},
+        {"no comparison yet", With([](StatusFacts *f) { f->compared = 0; }), STATUS_WARNING},
+        {"published over 30 s ago: stale", With([](StatusFacts *f) { f->publishedAgeS = 30.1; }), STATUS_WARNING},
+        {"nothing published", With([](StatusFacts *f) { f->published = 0; }), STATUS_WARNING},
+        {"the precise mode only measures", With([](StatusFacts *f) { f->monitoring = 1; }), STATUS_WARNING},
+        {"Windows' time service sets the clock too", With([](StatusFacts *f) { f->peerSetsClock = 1; }),
+         STATUS_WARNING},
+        {"starting", With([](StatusFacts *f) { f->state = SERVICE_START_PENDING; }), STATUS_WARNING},
+        {"stopping", With([](StatusFacts *f) { f->state = SERVICE_STOP_PENDING; }), STATUS_CRITICAL},
+        {"stopped, a stale state left", With([](StatusFacts *f) { f->state = SERVICE_STOPPED; }), STATUS_CRITICAL},
+        {"the start-up failed",
+         With([](StatusFacts *f) { f->state = SERVICE_STOPPED, f->exitCode = ERROR_SERVICE_SPECIFIC_ERROR; }),
+         STATUS_CRITICAL},
+        {"not installed", With([](StatusFacts *f) { f->installed = 0; }), STATUS_CRITICAL},
+        {"nothing could be read", With([](StatusFacts *f) { f->readable = 0; }), STATUS_UNKNOWN},
+    };
+    for (const ExitCase &c : cases) {
+        const char *reason = nullptr;
+        EXPECT_EQ(StatusExitFor(c.facts, &reason), c.exit) << c.name;
+        EXPECT_NE(reason, nullptr) << c.name;
+    }
+}
+
+TEST(StatusRulesTest, WindowsTimeServiceSetsTheClockUnlessDisabledOrNoSync)
+{
+    struct Case {
+        int installed;
+        DWORD startType;
+        const char *type;
+        int sets;
+    };
+    const Case cases[] = {{1, 3, "NTP", 1},    {1, 2, "NT5DS", 1},  {1, 3, "AllSync", 1}, {1, 3, "", 1},
+                          {1, 4, "NTP", 0},    {1, 2, "NoSync", 0}, {1, 3, "nosync", 0},  {0, 2, "NTP", 0}};
+    for (const Case &c : cases) {
+        TimeServicePeer peer{c.installed, c.startType, {}};
+        std::strncpy(peer.type, c.type, sizeof peer.type - 1);
+        EXPECT_EQ(PeerSetsClock(peer), c.sets) << c.installed << " " << c.startType << " " << c.type;
+    }
+}
+
+}  // namespace
