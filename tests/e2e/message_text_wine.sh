@@ -45,5 +45,14 @@ expect_text startup_failed \
 expect_text clock_set \
     "The computer's clock (local time) was set to the reader board's time, 12:34:56. It showed 12:34:58, -2150 ms from the board. Corrections since the previous entry that were not recorded: 0.\r\n" \
     0x40000002 12:34:56 12:34:58 -2150 'local time' 0
+expect_text adjustment_ignored \
+    "The computer's clock did not follow the rate that ZYN NT Horavex Service2 set: another time service may be setting the clock, or the system ignores the change. The service only measures the clock now, and tries again in an hour.\r\n" \
+    0x80000003 rate
+expect_text time_service_peer \
+    "Windows' time service (W32Time) may set this computer's clock too: it is not disabled, and its Type is NT5DS. The two services would fight over the clock, which would swing between them. To leave the clock to ZYN NT Horavex Service2, run w32tm /config /syncfromflags:NO /update as an administrator, or set the value Type under HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services\\\\W32Time\\\\Parameters to NoSync, or disable the service.\r\n" \
+    0x80000004 NT5DS
+expect_text status_not_published \
+    "ZYN NT Horavex Service2 could not publish its state under HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services\\\\ZYN_NT_Horavex2\\\\Status: Access denied. (0x5) It keeps the clock all the same, and tries again every 5 s; this is recorded once.\r\n" \
+    0x80000005 'Access denied. (0x5)'
 
 echo "PASS"
