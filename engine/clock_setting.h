@@ -23,10 +23,12 @@ inline void DisableAllPrivileges(const TimeCheckInputs *inputs)
 // Sets the clock to `time`, UTC or local time as the inputs say. A local time is set twice:
 // SetLocalTime converts to UTC with the daylight-saving state in force before the change, so
 // a change across a change of local time's offset would land an hour off; the second call
-// converts with the state the first one brought about, and lands on the time.
-inline BOOL SetComputerClock(const TimeCheckInputs *inputs, const SYSTEMTIME *time)
+// converts with the state the first one brought about, and lands on the time. *moved is 1
+// when a set was made, even if the second one then failed: the clock has changed.
+inline BOOL SetComputerClock(const TimeCheckInputs *inputs, const SYSTEMTIME *time, int *moved)
 {
     if (inputs->useUtc)
-        return SetSystemTime(time);
-    return SetLocalTime(time) && SetLocalTime(time);
+        return *moved = SetSystemTime(time);
+    *moved = SetLocalTime(time);
+    return *moved && SetLocalTime(time);
 }

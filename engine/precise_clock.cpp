@@ -261,7 +261,8 @@ int SetToBoardTime(const ClockReading &reading, double offsetS, SYSTEMTIME *befo
     *before = SystemTimeOf(InTimeBase(reading.fileTime));
     *set = SystemTimeOf(target + kFileTimeUnitsPerMs / 2);
     EnableClockPrivilege(&p.inputs);
-    const int done = GetLastError() == ERROR_SUCCESS && SetComputerClock(&p.inputs, set);
+    int moved = 0;
+    const int done = GetLastError() == ERROR_SUCCESS && SetComputerClock(&p.inputs, set, &moved);
     DisableAllPrivileges(&p.inputs);
     return done;
 }

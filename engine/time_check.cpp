@@ -164,18 +164,20 @@ __attribute__((noinline)) int CorrectClock(SYSTEMTIME *now, const BoardTime &boa
     EnableClockPrivilege(inputs);
     if (GetLastError() != ERROR_SUCCESS)
         return 0;
-    if (!SetComputerClock(inputs, now)) {
-        DisableAllPrivileges(inputs);
-        return 0;
-    }
-    ConsoleTrace(" Time Changed %u \n", static_cast<unsigned>(g_timeCheck.lastComputerSeconds));
+    int moved = 0;
+    const BOOL set = SetComputerClock(inputs, now, &moved);
+    if (moved)
+        ConsoleTrace(" Time Changed %u \n", static_cast<unsigned>(g_timeCheck.lastComputerSeconds));
     DisableAllPrivileges(inputs);
     const DWORD disableError = GetLastError();
-    // The clock has changed whatever the disabling gave.
-    ++g_timeCheck.corrections;
-    g_timeCheck.lastCorrection = *now;
-    TellCorrected(before, *now, offsetMs);
-    if (disableError != ERROR_SUCCESS)
+    // A change that happened is on record, whatever came after it: a failed second local set
+    // or a failed disabling still make a failed correction.
+    if (moved) {
+        ++g_timeCheck.corrections;
+        g_timeCheck.lastCorrection = *now;
+        TellCorrected(before, *now, offsetMs);
+    }
+    if (!set || disableError != ERROR_SUCCESS)
         return 0;
     g_timeCheck.inStep = 1;
     return 1;

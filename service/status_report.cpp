@@ -29,6 +29,11 @@ DWORD TakeCheckpointLocked(DWORD state)
 // refusal's code, read before any other call can overwrite it.
 BOOL SendLocked(DWORD state, DWORD exitCode, DWORD waitHintMs, DWORD *error)
 {
+    // After the stopped report the handle is the manager's no more: a control that came late
+    // (an interrogate) must neither overwrite the exit codes nor log a refusal.
+    *error = 0;
+    if (g_status.stoppedReported)
+        return TRUE;
     SERVICE_STATUS &status = g_status.status;
     // A service still starting cannot stop cleanly, so it does not take the stop control.
     status.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP;
@@ -38,9 +43,9 @@ BOOL SendLocked(DWORD state, DWORD exitCode, DWORD waitHintMs, DWORD *error)
     status.dwWaitHint = waitHintMs;
     status.dwCheckPoint = TakeCheckpointLocked(state);
     const BOOL sent = SetServiceStatus(g_status.statusHandle, &status);
-    *error = 0;
     if (!sent)
         *error = GetLastError();
+    g_status.stoppedReported = sent && state == SERVICE_STOPPED;
     return sent;
 }
 
@@ -103,7 +108,8 @@ BOOL ReportStatus(DWORD state, DWORD exitCode, DWORD waitHintMs)
 void SetCurrentState(DWORD state)
 {
     EnterCriticalSection(&g_status.lock);
-    g_status.status.dwCurrentState = state;
+    if (!g_status.stoppedReported)
+        g_status.status.dwCurrentState = state;
     LeaveCriticalSection(&g_status.lock);
 }
 

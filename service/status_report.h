@@ -16,6 +16,7 @@ struct StatusState {
     DWORD lastErrorCode;                 // the error of the last entry logged; starts at 0
     DWORD startupFailureCode;            // a failed start-up's code, 0 if none; the record
                                          // carries it with ERROR_SERVICE_SPECIFIC_ERROR only
+    int stoppedReported;                 // 1 once the manager took a stopped report: the last
     CRITICAL_SECTION lock;               // covers all of the above
 };
 

@@ -153,10 +153,24 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(QueryCase{"WhileRunningLeavesTheCounter", SERVICE_RUNNING, 0, 0, SERVICE_ACCEPT_STOP, 0, 2},
                       QueryCase{"WhileStopPendingTakesTheNextNumber", SERVICE_STOP_PENDING, 0, 5000,
                                 SERVICE_ACCEPT_STOP, 3, 4},
-                      QueryCase{"WhileStartPendingTakesTheNextNumber", SERVICE_START_PENDING, 0, 3000, 0, 3, 4},
-                      QueryCase{"WhenStoppedSendsExitCodeZero", SERVICE_STOPPED, 1067, 0, SERVICE_ACCEPT_STOP, 0,
-                                2}),
+                      QueryCase{"WhileStartPendingTakesTheNextNumber", SERVICE_START_PENDING, 0, 3000, 0, 3, 4}),
     [](const ::testing::TestParamInfo<QueryCase> &info) { return info.param.name; });
+
+// The stopped report is the last: a control that comes after it (an interrogate, a stop)
+// sends nothing, and leaves the exit codes the manager has.
+TEST_F(StatusReportTest, AControlAfterTheStoppedReportSendsNothing)
+{
+    KeepStartupFailureCode(2);
+    ReportStatus(SERVICE_START_PENDING, 0, 3000);
+    ReportStopped();
+    FakeReset();
+    SetCurrentState(SERVICE_STOP_PENDING);
+    EXPECT_EQ(ReportCurrentState(), TRUE);
+    EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
+    EXPECT_EQ(g_status.status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(g_status.status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(g_status.status.dwServiceSpecificExitCode, 2u);
+}
 
 TEST_F(StatusReportTest, StopMarksStopPendingWithoutReportingUntilAsked)
 {

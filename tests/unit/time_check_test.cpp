@@ -334,7 +334,8 @@ std::vector<ClockCorrection> g_told;
 void Tell(const ClockCorrection *correction) { g_told.push_back(*correction); }
 
 // What was set, from what, by how much, is told once the clock has changed: after a failed
-// disabling too, never after a failed set.
+// disabling too, and after a first local set that worked and a second that failed (the clock
+// moved); never after a failed set.
 TEST_F(TimeCheckTest, EachChangeOfTheClockIsTold)
 {
     g_told.clear();
@@ -350,6 +351,14 @@ TEST_F(TimeCheckTest, EachChangeOfTheClockIsTold)
     EXPECT_EQ(FakeFormatTime(g_told[0].set), "2026-03-01 12:34:56.080");
     EXPECT_EQ(g_told[0].offsetMs, 970);
     EXPECT_EQ(g_told[0].utc, 0);
+    g_fake.adjustDisableError = 0;
+    g_fake.onCall = [](const std::string &call) {
+        if (call.rfind("SetLocalTime", 0) == 0 && FakeCallsNamed("SetLocalTime").size() == 2)
+            g_fake.setLocalTimeError = ERROR_ACCESS_DENIED;
+    };
+    EXPECT_EQ(CompareAt(0x12345600, FakeTime(2026, 3, 1, 12, 30, 0, 0)), 0);
+    EXPECT_EQ(g_told.size(), 2u);
+    EXPECT_EQ(g_timeCheck.inStep, 0);
 }
 
 TEST_F(TimeCheckTest, AFailedDisableAfterTheSetGivesZeroAndStaysOutOfStep)
