@@ -24,6 +24,7 @@ const DWORD kDiscoveryRetryPauseMs = 3000;
 const DWORD kPollIntervalMs = 51;
 const UINT kPollTimerPeriodMs = 1;
 const DWORD kClosingPauseMs = 5000;
+static_assert(kClosingHintMs > kClosingPauseMs, "the closing report's hint covers the pause");
 const ULONGLONG kPublishSpacingMs = 5000;
 // Ticks of at least 51 ms that take less than 5 s: from the last publication on, the tick
 // count alone is compared until it reaches this many more, then the time.

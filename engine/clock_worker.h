@@ -19,6 +19,9 @@
 // the service entry makes before the worker runs, and one after each later step.
 inline constexpr DWORD kStartHintMs = 3000;
 
+// The wait hint that covers the closing sequence: its beep and its pause of 5 s.
+inline constexpr DWORD kClosingHintMs = 7000;
+
 // The start-up steps that can fail, each with the code the service stops with as its
 // service-specific exit code (ERROR_SERVICE_SPECIFIC_ERROR). A refused status report is not
 // among them: the service then stops with the refusal's own error.

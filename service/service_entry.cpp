@@ -21,7 +21,9 @@ int ReportRunning(void) { return ReportStatus(SERVICE_RUNNING, NO_ERROR, 0); }
 
 // A start-up that gives up is a failure, not a clean stop: one error entry says which step
 // and why, and the stopped report carries the step's code, which the manager records and
-// `sc query` shows (and which the recovery actions -load sets act on).
+// `sc query` shows (and which the recovery actions -load sets act on). Before the closing
+// sequence's pause, which the last start-pending report's hint did not promise, the manager
+// is told it comes: stop-pending, with a hint that covers it.
 void ReportStartupFailed(StartupFailure step, DWORD error)
 {
     KeepStartupFailureCode(step);
@@ -31,6 +33,7 @@ void ReportStartupFailed(StartupFailure step, DWORD error)
     FormatErrorText(error, systemText, sizeof systemText);
     LPCSTR strings[3] = {code, StartupFailureText(step), systemText};
     WriteEvent(EVENTLOG_ERROR_TYPE, EVENT_STARTUP_FAILED, 3, strings);
+    ReportStatus(SERVICE_STOP_PENDING, NO_ERROR, kClosingHintMs);
 }
 
 // A warning, once for each time the clock stops following: the service goes on measuring.

@@ -5,8 +5,9 @@
 #
 # no_board:    no board at any candidate: two discovery passes 3 s apart (44 NttcIdentify),
 #              START_PENDING with the retry's hint of 7000 ms meanwhile, then STOPPED after
-#              the closing pause with exit code 1066 (ERROR_SERVICE_SPECIFIC_ERROR) and the
-#              service's code 2, never RUNNING; one error entry names the step.
+#              the closing pause (STOP_PENDING meanwhile, with a hint that covers it) with exit
+#              code 1066 (ERROR_SERVICE_SPECIFIC_ERROR) and the service's code 2, never RUNNING;
+#              one error entry names the step.
 # open_fails:  the library's NttcOpen fails: STOPPED after the closing pause with exit code
 #              1066 and the service's code 1, no discovery, never RUNNING; one error entry.
 # second_pass: the board answers only the second pass: the hint of 7000 ms, then RUNNING
@@ -69,6 +70,9 @@ if [ "$scenario" = second_pass ]; then
 else
     e2e_poll_states states-start.txt "$start" 60 "1 4"
     [ "$E2E_STATE" = 1 ] || wine_fail "the service runs with '$setting'"
+    # Before the closing pause, stop-pending with a hint that covers it (7000 ms).
+    grep -q '^[0-9]* 3 0 0x[0-9a-f]* 0x1b58$' "$E2E_DIR/states-start.txt" ||
+        wine_fail "no STOP_PENDING with hint 7000 ms before STOPPED: $(tr '\n' ';' < "$E2E_DIR/states-start.txt")"
     # A start-up that gave up is a failure, with the step's code, as sc query shows it.
     e2e_query_service query-stopped
     [ "$E2E_EXIT $E2E_SERVICE_EXIT" = "1066 $failure_code" ] ||

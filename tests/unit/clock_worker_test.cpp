@@ -209,7 +209,8 @@ TEST_F(ClockWorkerTest, NoBoardAtAllEndsAfterTwoPasses)
 {
     g_fakeReader.boards.clear();
     RunWorker();
-    EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), ElementsAre(Pending(1, 3000), Pending(2, 7000)));
+    EXPECT_THAT(FakeCallsNamed("SetServiceStatus"),
+                ElementsAre(Pending(1, 3000), Pending(2, 7000), "SetServiceStatus 0x5e 16 3 1 0 0 3 7000"));
     EXPECT_EQ(FakeCallsNamed("NttcIdentify").size(), 44u);
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 3000", "Sleep 5000"));
     EXPECT_THAT(FakeCallsNamed("OpenProcess"), IsEmpty());
@@ -270,8 +271,11 @@ TEST_P(FailureTable, EndsThroughTheClosingSequence)
         CallsExcept({"InitializeCriticalSection", "EnterCriticalSection", "LeaveCriticalSection", "FormatMessageA",
                      "LocalFree message", "RegisterEventSourceA", "ReportEventA", "DeregisterEventSource"});
     const std::vector<std::string> closing = Closing(c.eventCreated);
-    ASSERT_GT(calls.size(), closing.size());
-    EXPECT_THAT(calls[calls.size() - closing.size() - 1], StartsWith(c.lastCallBeforeClosing));
+    ASSERT_GT(calls.size(), closing.size() + 1);
+    // Then stop-pending, with the next checkpoint and a hint that covers the closing pause.
+    EXPECT_EQ(calls[calls.size() - closing.size() - 1],
+              "SetServiceStatus 0x5e 16 3 1 0 0 " + std::to_string(c.reportsMade + 1) + " 7000");
+    EXPECT_THAT(calls[calls.size() - closing.size() - 2], StartsWith(c.lastCallBeforeClosing));
     ExpectClosingSequenceLast(c.eventCreated);
     // One error entry names the step and the failing call's error; the service stops with the
     // step's code (service_entry_test).
@@ -283,7 +287,7 @@ TEST_P(FailureTable, EndsThroughTheClosingSequence)
     EXPECT_EQ(g_status.startupFailureCode, c.code);
     EXPECT_THAT(FakeCallsNamed("WaitForSingleObject"), IsEmpty());
     EXPECT_THAT(FakeCallsNamed("timeBeginPeriod"), IsEmpty());
-    EXPECT_EQ(FakeCallsNamed("SetServiceStatus").size(), static_cast<size_t>(c.reportsMade));
+    EXPECT_EQ(FakeCallsNamed("SetServiceStatus").size(), static_cast<size_t>(c.reportsMade) + 1);
     // A descriptor that could not be applied is freed; one that was applied is kept.
     EXPECT_EQ(g_fakeKernel.descriptors.size(), c.descriptorKept ? 1u : 0u);
 }

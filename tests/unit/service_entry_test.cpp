@@ -117,7 +117,7 @@ TEST_F(ServiceEntryTest, AWorkerThatFindsNoBoardStopsWithTheBoardsCode)
     RunService();
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"),
                 ElementsAre(Report(2, 0, 0, 1, 3000), Report(2, 0, 0, 2, 3000), Report(2, 0, 0, 3, 7000),
-                            Report(1, 1, ERROR_SERVICE_SPECIFIC_ERROR, 0, 0, 2)));
+                            Report(3, 1, 0, 4, 7000), Report(1, 1, ERROR_SERVICE_SPECIFIC_ERROR, 0, 0, 2)));
 }
 
 TEST_F(ServiceEntryTest, AQueryWhileRunningReReportsRunningWithoutUsingANumber)
