@@ -267,6 +267,8 @@ void PollUntilStopped(void)
             TraceStateLine();
         }
         PublishIfDue();
+        if (g_worker.reporter->keepRecords)
+            g_worker.reporter->keepRecords(0);
     }
 }
 
@@ -275,6 +277,8 @@ void CloseDown(void)
     ReleasePollTimer();
     if (g_settings.precise)
         StopPreciseClock();
+    if (g_worker.reporter->keepRecords)
+        g_worker.reporter->keepRecords(1);
     CloseStopEvent();
     MessageBeep(MB_OK);
     Sleep(kClosingPauseMs);

@@ -62,6 +62,9 @@ struct WorkerReporter {
     // Windows' time service may set this clock too; `type` is its Type value ("" when it has
     // none). Told once, after the start-up (NULL: the trace alone says so).
     void (*reportTimeServicePeer)(const char *type);
+    // Called on every tick, and once more in the closing sequence with `closing` 1, so that
+    // the records kept for the event log are written in time (NULL: none are kept).
+    void (*keepRecords)(int closing);
 };
 
 struct WorkerState {

@@ -37,6 +37,22 @@ void WriteClockSetEntry(const ClockCorrection &correction, DWORD unrecorded)
 
 }  // namespace
 
+void FlushClockSetCount(int closing)
+{
+    ClockSetLogState &log = g_clockSetLog;
+    if (log.unrecorded == 0)
+        return;
+    const ULONGLONG nowMs = GetTickCount64();
+    if (!closing && nowMs - log.lastEntryMs < CLOCK_SET_ENTRY_SPACING_MS)
+        return;
+    char count[16];
+    std::snprintf(count, sizeof count, "%lu", static_cast<unsigned long>(log.unrecorded));
+    LPCSTR strings[1] = {count};
+    WriteEvent(EVENTLOG_INFORMATION_TYPE, EVENT_CLOCK_SET_COUNT, 1, strings);
+    log.lastEntryMs = nowMs;
+    log.unrecorded = 0;
+}
+
 void RecordClockSet(const ClockCorrection *correction)
 {
     // GetTickCount64 counts from the system's start and does not move with the clock that

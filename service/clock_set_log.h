@@ -23,3 +23,8 @@ extern ClockSetLogState g_clockSetLog;
 // Writes the correction's entry (EVENT_CLOCK_SET), or counts it when the last entry is less
 // than a minute old.
 void RecordClockSet(const ClockCorrection *correction);
+
+// No count is lost: when corrections are counted and a minute has passed since the last
+// entry, or at the stop (`closing` 1), writes their count (EVENT_CLOCK_SET_COUNT). Called on
+// every tick; one that has nothing counted costs a comparison.
+void FlushClockSetCount(int closing);

@@ -17,5 +17,7 @@ enum EventMessage : DWORD {
     // Windows' time service may set this clock too: its Type.
     EVENT_TIME_SERVICE_PEER = 0x80000004,
     // The service's state could not be published: the system's text.
-    EVENT_STATUS_NOT_PUBLISHED = 0x80000005
+    EVENT_STATUS_NOT_PUBLISHED = 0x80000005,
+    // Corrections left unrecorded by the one-a-minute limit: their count.
+    EVENT_CLOCK_SET_COUNT = 0x40000006
 };

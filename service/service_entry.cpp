@@ -52,9 +52,9 @@ void ReportTimeServicePeer(const char *type)
 
 }  // namespace
 
-const WorkerReporter kServiceReporter = {ReportStartPending,      ReportRunning,       ReportStartupFailed,
+const WorkerReporter kServiceReporter = {ReportStartPending,      ReportRunning,           ReportStartupFailed,
                                          RecordClockSet,          ReportAdjustmentIgnored, PublishWorkerStatus,
-                                         ReportTimeServicePeer};
+                                         ReportTimeServicePeer,   FlushClockSetCount};
 
 // The start request's arguments have no effect: the settings word is the only setting.
 void WINAPI ServiceEntry(DWORD, LPSTR *)

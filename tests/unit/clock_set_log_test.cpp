@@ -39,6 +39,7 @@ TEST_F(ClockSetLogTest, AnEntryCarriesTheTimesTheOffsetAndTheTimeBase)
     EXPECT_THAT(g_fakeService.events[0].strings,
                 ElementsAre("2026-03-01 12:34:56.080", "2026-03-01 12:34:57.020", "+920", "local time", "0"));
     CorrectAt(65000, 1);
+    ASSERT_EQ(g_fakeService.events.size(), 2u);
     EXPECT_EQ(g_fakeService.events[1].strings[3], "UTC");
 }
 
@@ -77,5 +78,35 @@ INSTANTIATE_TEST_SUITE_P(
                                 48000, 50000, 52000, 54000, 56000, 58000, 60000, 62000, 120000},
                                {"0", "29", "1"}}),
     [](const ::testing::TestParamInfo<RateCase> &info) { return info.param.name; });
+
+// Corrections at these times, then the worker's ticks at these (negative: the closing
+// sequence's call): the count of those left unrecorded is written once the minute since the
+// last entry has passed, or at the stop, and only when there is one.
+TEST_F(ClockSetLogTest, NoCountIsLost)
+{
+    struct Case {
+        std::vector<ULONGLONG> correctionsMs;
+        std::vector<long long> ticksMs;
+        std::vector<std::string> counts;  // of the count entries
+    };
+    const Case cases[] = {{{0, 1000, 2000}, {30000, 59999, 60000, 61000}, {"2"}},
+                          {{0, 1000}, {5000, -6000}, {"1"}},
+                          {{0, 70000}, {130000, -131000}, {}},
+                          {{0, 1000, 61000, 62000}, {62050}, {}}};
+    for (const Case &c : cases) {
+        ResetEverything();
+        for (ULONGLONG atMs : c.correctionsMs)
+            CorrectAt(atMs);
+        for (long long atMs : c.ticksMs) {
+            g_fakeKernel.tickCountMs = static_cast<ULONGLONG>(atMs < 0 ? -atMs : atMs);
+            FlushClockSetCount(atMs < 0);
+        }
+        std::vector<std::string> counts;
+        for (const FakeEvent &event : g_fakeService.events)
+            if (event.eventId == 0x40000006u)
+                counts.push_back(event.strings.at(0));
+        EXPECT_EQ(counts, c.counts) << c.correctionsMs.size() << " corrections";
+    }
+}
 
 }  // namespace
