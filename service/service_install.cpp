@@ -66,17 +66,29 @@ void PrintFailure(const char *call)
 }
 
 // No account and no password: the service runs as LocalSystem, which may set the clock.
-// Returns the new service's handle, or NULL.
-SC_HANDLE CreateTheService(SC_HANDLE manager, const char *imagePath)
+// Returns the new service's handle, or NULL; *exists is 1 when the service was there already.
+SC_HANDLE CreateTheService(SC_HANDLE manager, const char *imagePath, int *exists)
 {
     SC_HANDLE service = CreateServiceA(manager, kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                                        imagePath, NULL, NULL, kNoDependencies, NULL, NULL);
+    *exists = service == NULL && GetLastError() == ERROR_SERVICE_EXISTS;
     if (service == NULL) {
         PrintFailure("CreateService");
         return NULL;
     }
     ConsolePrint("%s loaded.\n", kDisplayName);
+    return service;
+}
+
+// A service installed before (by an older build, or by a -load whose description or event
+// source failed) is brought up to date; its image path, account and start type stay as they
+// are. Returns its handle, or NULL.
+SC_HANDLE OpenTheExistingService(SC_HANDLE manager)
+{
+    SC_HANDLE service = OpenServiceA(manager, kServiceName, SERVICE_ALL_ACCESS);
+    if (service == NULL)
+        PrintFailure("OpenService");
     return service;
 }
 
@@ -140,6 +152,16 @@ void StopTheService(SC_HANDLE service)
         ConsolePrint("\n%s failed to stop.\n", kDisplayName);
 }
 
+// The event source goes whatever became of the service (deleted before by hand, or not
+// deletable now): a source left behind names a program that is gone. Entries written since
+// stay readable only while the program's file is where the source's key said. A source that
+// is not there is no error.
+void RemoveTheEventSource(void)
+{
+    if (!RemoveEventSource())
+        PrintFailure("RegDeleteKey");
+}
+
 int DeleteTheService(SC_HANDLE service)
 {
     if (!DeleteService(service)) {
@@ -165,7 +187,10 @@ void InstallService(void)
     SC_HANDLE manager = OpenManager();
     if (manager == NULL)
         return;
-    SC_HANDLE service = CreateTheService(manager, imagePath);
+    int exists = 0;
+    SC_HANDLE service = CreateTheService(manager, imagePath, &exists);
+    if (service == NULL && exists)
+        service = OpenTheExistingService(manager);
     if (service != NULL) {
         ConfigureTheService(service);
         CloseServiceHandle(service);
@@ -188,16 +213,14 @@ void RemoveService(void)
         return;
     SC_HANDLE service = OpenServiceA(manager, kServiceName, SERVICE_ALL_ACCESS);
     if (service == NULL) {
-        const char *text = LastErrorText();
-        ConsolePrint("OpenService failed - %s\n", text);
+        PrintFailure("OpenService");
+        RemoveTheEventSource();
         CloseServiceHandle(manager);
         return;
     }
     StopTheService(service);
-    // The event source goes with the service: entries written since stay readable only
-    // while the program's file is where the source's key said.
-    if (DeleteTheService(service) && !RemoveEventSource())
-        PrintFailure("RegDeleteKey");
+    DeleteTheService(service);
+    RemoveTheEventSource();
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
 }

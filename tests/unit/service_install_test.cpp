@@ -135,10 +135,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
                      kRecovery, kRecoveryOnExitCodes, kCloseService, kCreateSourceKey, FormatCall(5), kFreeText,
                      kCloseManager}},
+        // Over a service that exists, -load completes the installation: it opens it and writes
+        // its description, recovery actions and event source, printing only what fails.
         InstallCase{"AlreadyInstalled", [] { g_fakeServiceManager.installed = true; },
                     "CreateService failed - Service exists. (0x431)\n",
                     {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
-                     FormatCall(1073), kFreeText, kCloseManager}},
+                     FormatCall(1073), kFreeText, kOpenService, kDescribe, kRecovery, kRecoveryOnExitCodes, kCloseService,
+                     kCreateSourceKey, "RegSetValueExA EventMessageFile 0 2 38", "RegSetValueExA TypesSupported 0 4 4",
+                     "RegCloseKey", kCloseManager}},
+        InstallCase{"AlreadyInstalledNotOpened",
+                    [] { g_fakeServiceManager.installed = true, g_fakeServiceManager.openServiceError = 5; },
+                    "CreateService failed - Service exists. (0x431)\nOpenService failed - Access denied. (0x5)\n",
+                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
+                     FormatCall(1073), kFreeText, kOpenService, FormatCall(5), kFreeText, kCloseManager}},
+        InstallCase{"AlreadyInstalledWithoutEventSource",
+                    [] { g_fakeServiceManager.installed = true, g_fake.createKeyError = ERROR_ACCESS_DENIED; },
+                    "CreateService failed - Service exists. (0x431)\nRegCreateKeyEx failed - Access denied. (0x5)\n",
+                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
+                     FormatCall(1073), kFreeText, kOpenService, kDescribe, kRecovery, kRecoveryOnExitCodes, kCloseService,
+                     kCreateSourceKey, FormatCall(5), kFreeText, kCloseManager}},
         InstallCase{"CreationRefused", [] { g_fakeServiceManager.createServiceError = ERROR_ACCESS_DENIED; },
                     "CreateService failed - Access denied. (0x5)\n",
                     {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
@@ -266,15 +281,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "ZYN NT Horavex Service2 removed.\n",
                    {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kDelete, kDeleteSourceKey,
                     kCloseService, kCloseManager}},
+        // The event source goes whatever became of the service.
         RemoveCase{"NotInstalled", [] {}, "OpenService failed - Service does not exist. (0x424)\n",
-                   {kOpenManager, kOpenService, FormatCall(1060), kFreeText, kCloseManager}},
+                   {kOpenManager, kOpenService, FormatCall(1060), kFreeText, kDeleteSourceKey, kCloseManager}},
         RemoveCase{"ServiceRefused",
                    [] {
                        Installed();
                        g_fakeServiceManager.openServiceError = ERROR_ACCESS_DENIED;
                    },
                    "OpenService failed - Access denied. (0x5)\n",
-                   {kOpenManager, kOpenService, FormatCall(5), kFreeText, kCloseManager}},
+                   {kOpenManager, kOpenService, FormatCall(5), kFreeText, kDeleteSourceKey, kCloseManager}},
         RemoveCase{"ManagerRefused", [] { g_fakeServiceManager.openManagerError = ERROR_ACCESS_DENIED; },
                    "OpenSCManager failed - Access denied. (0x5)\n", {kOpenManager, FormatCall(5), kFreeText}},
         RemoveCase{"AlreadyMarkedForDelete",
@@ -283,8 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
                        g_fakeServiceManager.deleteServiceError = ERROR_SERVICE_MARKED_FOR_DELETE;
                    },
                    "DeleteService failed - Service marked for delete. (0x430)\n",
-                   {kOpenManager, kOpenService, kStop, kDelete, FormatCall(1072), kFreeText, kCloseService,
-                    kCloseManager}},
+                   {kOpenManager, kOpenService, kStop, kDelete, FormatCall(1072), kFreeText, kDeleteSourceKey,
+                    kCloseService, kCloseManager}},
         RemoveCase{"StoppedButNotDeleted",
                    [] {
                        Running({kPending, kStopped});
@@ -293,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Stopping ZYN NT Horavex Service2..\nZYN NT Horavex Service2 stopped.\n"
                    "DeleteService failed - Access denied. (0x5)\n",
                    {kOpenManager, kOpenService, kStop, kSleep, kQuery, kSleep, kQuery, kDelete, FormatCall(5),
-                    kFreeText, kCloseService, kCloseManager}}),
+                    kFreeText, kDeleteSourceKey, kCloseService, kCloseManager}}),
     [](const ::testing::TestParamInfo<RemoveCase> &info) { return info.param.name; });
 
 TEST_F(ServiceInstallTest, RemovalWaitsWithoutLimitWhileTheServiceStaysStopPending)
