@@ -8,8 +8,10 @@
 # The first -load registers the service: a service of its own process, started
 # automatically, with normal error control, as LocalSystem, under the program's path as it
 # is (no space in it here, so no quotes; the quoted form is in e2e_service_life.sh). Every
-# later -load finds it registered, says so, and still rewrites the word. Before each of those
-# the value is set to a sentinel, so that every example shows its own write. The option word
+# later -load finds it registered, says so, still rewrites the word and brings the service up
+# to date (its description and event source put back when deleted by hand). Before each of
+# those the value is set to a sentinel, so that every example shows its own write. Last,
+# -unload after `sc delete` still removes the event source. The option word
 # is spelt in several ways, as it is compared without regard to case and may start with '/'.
 set -u
 . "$(dirname "$0")/e2e_lib.sh"
@@ -45,7 +47,9 @@ example() {
     e2e_run sentinel-"$number" 60 -- reg.exe add "$E2E_SETTINGS_KEY" /v SvcInfo /t REG_DWORD /d "$SENTINEL" /f
     [ "$E2E_RC" = 0 ] || wine_fail "reg add of the sentinel failed"
     e2e_command_run load-"$number" "$program" "$@"
-    e2e_expect_bytes "$E2E_DIR/load-$number.out" 'CreateService failed - Service exists. (0x431)\r\n'
+    # Then it brings the existing service up to date: Wine refuses the recovery actions' flag.
+    e2e_expect_bytes "$E2E_DIR/load-$number.out" \
+        'CreateService failed - Service exists. (0x431)\r\nChangeServiceConfig2 failed - Invalid parameter. (0x57)\r\n'
     e2e_expect_reg reg-"$number" "$E2E_SETTINGS_KEY" SvcInfo REG_DWORD "$expected"
 }
 
@@ -61,5 +65,20 @@ example 10 0xFA -load L 1000
 example 11 0x32 -load L -100
 example 12 0x4B -load L " 75"
 example 13 0xFFFF0064 -load S 100
+
+e2e_step "a -load over a service whose description and event source were deleted by hand puts both back"
+e2e_run delete-description 30 -- reg.exe delete "$E2E_SERVICE_KEY" /v Description /f
+e2e_run delete-source 30 -- reg.exe delete "$E2E_SOURCE_KEY" /f
+e2e_reg_value gone-source "$E2E_SOURCE_KEY" EventMessageFile && wine_fail "the event source is still there"
+e2e_command_run load-again "$program" -load
+e2e_expect_reg description "$E2E_SERVICE_KEY" Description REG_SZ \
+    "Keeps this computer's clock in step with the time code of the reader board."
+e2e_expect_reg source "$E2E_SOURCE_KEY" EventMessageFile REG_EXPAND_SZ "$(e2e_windows_path "$program")"
+
+e2e_step "-unload after sc delete removes the event source"
+e2e_run sc-delete 30 -- sc.exe delete "$E2E_SERVICE"
+e2e_command_run unload "$program" -unload
+e2e_expect_bytes "$E2E_DIR/unload.out" 'OpenService failed - Service does not exist. (0x424)\r\n'
+e2e_reg_value unloaded-source "$E2E_SOURCE_KEY" EventMessageFile && wine_fail "-unload left the event source"
 
 e2e_expect_no_crash
