@@ -7,7 +7,8 @@ int GetProgramPath(char *path)
     if (length == 0)
         return 0;
     if (length >= PROGRAM_PATH_SIZE) {
-        // Windows XP leaves the error unset when it cuts the path.
+        // The system sets this error when it cuts the path; set here too, the failure's text
+        // does not depend on it.
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }

@@ -40,11 +40,17 @@ expect_text service_error \
     'ZYN_NT_Horavex2 error: 1063\r\nStartServiceCtrlDispatcher failed.\r\n' \
     0 'ZYN_NT_Horavex2 error: 1063' 'StartServiceCtrlDispatcher failed.'
 expect_text startup_failed \
-    "ZYN NT Horavex Service2 stopped without starting, and the computer's clock is not kept: no reader board answered at any address (start-up failure 3).\r\nThe device is not ready.\r\n" \
-    0xC0000001 3 'no reader board answered at any address' 'The device is not ready.'
+    "ZYN NT Horavex Service2 stopped without starting, and the computer's clock is not kept: no reader board answered at any of the 22 addresses, in two passes 3 s apart (start-up failure 2).\r\n\r\n" \
+    0xC0000001 2 'no reader board answered at any of the 22 addresses, in two passes 3 s apart' ''
+expect_text startup_failed_with_text \
+    "ZYN NT Horavex Service2 stopped without starting, and the computer's clock is not kept: the process could not enter the real-time priority class (start-up failure 3).\r\nAccess denied. (0x5)\r\n" \
+    0xC0000001 3 'the process could not enter the real-time priority class' 'Access denied. (0x5)'
 expect_text clock_set \
-    "The computer's clock (local time) was set to the reader board's time, 12:34:56. It showed 12:34:58, -2150 ms from the board. Corrections since the previous entry that were not recorded: 0.\r\n" \
-    0x40000002 12:34:56 12:34:58 -2150 'local time' 0
+    "The computer's clock (local time) was set to the reader board's time, 2026-03-01 12:34:56.080. It showed 2026-03-01 12:34:58.000, +1950 ms from the board. Corrections since the previous entry that were not recorded: 0.\r\n" \
+    0x40000002 '2026-03-01 12:34:56.080' '2026-03-01 12:34:58.000' +1950 'local time' 0
+expect_text clock_set_count \
+    "ZYN NT Horavex Service2 set the computer's clock 29 more times within a minute of its last entry; they were not recorded one by one.\r\n" \
+    0x40000006 29
 expect_text adjustment_ignored \
     "The computer's clock did not follow the rate that ZYN NT Horavex Service2 set: another time service may be setting the clock, or the system ignores the change. The service only measures the clock now, and tries again in an hour.\r\n" \
     0x80000003 rate

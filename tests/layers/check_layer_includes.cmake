@@ -1,7 +1,8 @@
 # Fails when a file of a lower layer includes a header of a higher one. The layers, from the
 # bottom: base/ (what every layer uses), reader/ (the reader library), engine/ (the clock
 # discipline), service/ (the service shell). A file may include headers of its own layer and
-# of the layers below; tests/ may include anything and is not looked at.
+# of the layers below, by any path, from the top of the tree or relative to the file;
+# tests/ may include anything and is not looked at.
 #   cmake -DROOT=<source tree> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 set(LAYERS base reader engine service)
@@ -14,10 +15,20 @@ foreach(layer IN LISTS LAYERS)
   foreach(file IN LISTS files)
     math(EXPR checked "${checked} + 1")
     file(STRINGS ${ROOT}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    get_filename_component(file_dir ${file} DIRECTORY)
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*$" "\\1" header "${line}")
-      string(REGEX REPLACE "/.*$" "" folder "${header}")
-      list(FIND LAYERS "${folder}" header_rank)
+      # A header is found from the top of the tree ("service/x.h") or beside the file
+      # ("../service/x.h"): either way names its layer, and the higher one counts.
+      set(header_rank -1)
+      foreach(candidate "${header}" "${file_dir}/${header}")
+        cmake_path(NORMAL_PATH candidate)
+        string(REGEX REPLACE "/.*$" "" folder "${candidate}")
+        list(FIND LAYERS "${folder}" candidate_rank)
+        if(candidate_rank GREATER header_rank)
+          set(header_rank ${candidate_rank})
+        endif()
+      endforeach()
       if(header_rank GREATER rank)
         list(APPEND upward "${file} includes ${header}")
       endif()
