@@ -79,9 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
                                {"0", "29", "1"}}),
     [](const ::testing::TestParamInfo<RateCase> &info) { return info.param.name; });
 
-// Corrections at these times, then the worker's ticks at these (negative: the closing
-// sequence's call): the count of those left unrecorded is written once the minute since the
-// last entry has passed, or at the stop, and only when there is one.
+// Corrections at these times, then ticks at these (negative: the closing sequence's): the count
+// left unrecorded is written once a minute has passed since the last entry, or at the stop.
 TEST_F(ClockSetLogTest, NoCountIsLost)
 {
     struct Case {
