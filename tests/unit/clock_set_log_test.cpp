@@ -93,6 +93,7 @@ TEST_F(ClockSetLogTest, NoCountIsLost)
                           {{0, 70000}, {130000, -131000}, {}},
                           {{0, 1000, 61000, 62000}, {62050}, {}}};
     for (const Case &c : cases) {
+        EndEverything();
         ResetEverything();
         for (ULONGLONG atMs : c.correctionsMs)
             CorrectAt(atMs);
