@@ -8,10 +8,8 @@
 # The first -load registers the service: a service of its own process, started
 # automatically, with normal error control, as LocalSystem, under the program's path as it
 # is (no space in it here, so no quotes; the quoted form is in e2e_service_life.sh). Every
-# later -load finds it registered, says so, still rewrites the word and brings the service up
-# to date (its description and event source put back when deleted by hand). Before each of
-# those the value is set to a sentinel, so that every example shows its own write. Last,
-# -unload after `sc delete` still removes the event source. The option word
+# later -load finds it registered, says so, rewrites the word and completes the installation.
+# Before each the value is set to a sentinel, so that every example shows its own write. The option word
 # is spelt in several ways, as it is compared without regard to case and may start with '/'.
 set -u
 . "$(dirname "$0")/e2e_lib.sh"
