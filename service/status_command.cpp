@@ -199,8 +199,8 @@ int RunStatusCommand(void)
     facts.peerSetsClock = PeerSetsClock(peer);
 
     const char *reason;
-    const StatusExit exit = StatusExitFor(facts, &reason);
+    const StatusExit verdict = StatusExitFor(facts, &reason);
     const char *const names[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
-    ConsolePrint("Status: %d %s, %s\n", exit, names[exit], reason);
-    return exit;
+    ConsolePrint("Status: %d %s, %s\n", verdict, names[verdict], reason);
+    return verdict;
 }
