@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/console_output.h"
+#include "base/file_time.h"
 #include "engine/clock_rate.h"
 #include "engine/clock_servo.h"
 #include "engine/clock_setting.h"
@@ -59,21 +60,6 @@ LONGLONG ReadCounter(void)
     return count.QuadPart;
 }
 
-LONGLONG FileTimeValue(const FILETIME &fileTime)
-{
-    ULARGE_INTEGER value;
-    value.LowPart = fileTime.dwLowDateTime;
-    value.HighPart = fileTime.dwHighDateTime;
-    return static_cast<LONGLONG>(value.QuadPart);
-}
-
-FILETIME ToFileTime(LONGLONG value)
-{
-    ULARGE_INTEGER units;
-    units.QuadPart = static_cast<ULONGLONG>(value);
-    return FILETIME{units.LowPart, units.HighPart};
-}
-
 int DecodeBcd(BYTE packed) { return (packed >> 4) * 10 + (packed & 0x0F); }
 
 // The word's second of the day, or -1 for a word that names no time of day. The frame/status
@@ -109,7 +95,7 @@ ClockReading ReadClockAgainstCounter(void)
         const LONGLONG width = ReadCounter() - before;
         if (attempt == 0 || width < tightest) {
             tightest = width;
-            reading = ClockReading{before + width / 2, FileTimeValue(now)};
+            reading = ClockReading{before + width / 2, static_cast<LONGLONG>(FileTimeValue(now))};
         }
         if (width <= CountsFor(kTightClockReadS))
             break;
@@ -123,11 +109,11 @@ LONGLONG InTimeBase(LONGLONG utc)
 {
     if (g_preciseClock.inputs.useUtc)
         return utc;
-    const FILETIME utcTime = ToFileTime(utc);
+    const FILETIME utcTime = ToFileTime(static_cast<ULONGLONG>(utc));
     FILETIME localTime;
     if (!FileTimeToLocalFileTime(&utcTime, &localTime))
         return utc;
-    return FileTimeValue(localTime);
+    return static_cast<LONGLONG>(FileTimeValue(localTime));
 }
 
 // The computer minus the board, in s, the short way round the day: the board gives only the
@@ -244,7 +230,7 @@ int RatesWereFollowed(const ClockReading &reading)
 
 SYSTEMTIME SystemTimeOf(LONGLONG value)
 {
-    const FILETIME fileTime = ToFileTime(value);
+    const FILETIME fileTime = ToFileTime(static_cast<ULONGLONG>(value));
     SYSTEMTIME time = {};
     FileTimeToSystemTime(&fileTime, &time);
     return time;

@@ -1,20 +1,13 @@
 // What the running worker tells of itself.
 #include "engine/worker_status.h"
 
+#include "base/file_time.h"
 #include "engine/clock_worker.h"
 #include "engine/precise_clock.h"
 #include "engine/settings_word.h"
 #include "engine/time_check.h"
 
 namespace {
-
-ULONGLONG Value(const FILETIME &fileTime)
-{
-    ULARGE_INTEGER value;
-    value.LowPart = fileTime.dwLowDateTime;
-    value.HighPart = fileTime.dwHighDateTime;
-    return value.QuadPart;
-}
 
 // A time the check read or set, in the time base, as UTC: a local time less the offset from
 // UTC in force now (a change of daylight saving within the last 5 s may leave it an hour off).
@@ -24,14 +17,12 @@ ULONGLONG UtcOf(const SYSTEMTIME &time, ULONGLONG utcNow)
     if (time.wYear == 0 || !SystemTimeToFileTime(&time, &fileTime))
         return 0;
     if (g_timeCheck.inputs.useUtc)
-        return Value(fileTime);
-    ULARGE_INTEGER now;
-    now.QuadPart = utcNow;
-    const FILETIME utc = {now.LowPart, now.HighPart};
+        return FileTimeValue(fileTime);
+    const FILETIME utc = ToFileTime(utcNow);
     FILETIME local;
     if (!FileTimeToLocalFileTime(&utc, &local))
-        return Value(fileTime);
-    return Value(fileTime) - (Value(local) - utcNow);
+        return FileTimeValue(fileTime);
+    return FileTimeValue(fileTime) - (FileTimeValue(local) - utcNow);
 }
 
 }  // namespace
@@ -40,7 +31,7 @@ ULONGLONG UtcNow(void)
 {
     FILETIME now;
     GetSystemTimePreciseAsFileTime(&now);
-    return Value(now);
+    return FileTimeValue(now);
 }
 
 void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/file_time.h"
 #include "base/service_names.h"
 #include "service/clock_set_log.h"
 #include "service/error_text.h"
@@ -125,9 +126,7 @@ void RecordFailureOnce(LONG result)
 void FormatUtc(ULONGLONG fileTime, char *text)
 {
     SYSTEMTIME time;
-    ULARGE_INTEGER value;
-    value.QuadPart = fileTime;
-    const FILETIME asFileTime = {value.LowPart, value.HighPart};
+    const FILETIME asFileTime = ToFileTime(fileTime);
     if (fileTime == 0 || !FileTimeToSystemTime(&asFileTime, &time)) {
         std::snprintf(text, UTC_TEXT_SIZE, "none");
         return;
