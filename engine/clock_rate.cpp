@@ -50,21 +50,39 @@ void ChangeAdjustment(TimeCheckInputs *inputs, ULONGLONG adjustment, BOOL disabl
     DisableAllPrivileges(inputs);
 }
 
+// The precise calls, both from one library or neither. They are documented in an API set
+// that kernelbase.dll serves, and kernel32.dll may not forward them: both are looked in.
+void FindPreciseCalls(void)
+{
+    static const char *const kLibraries[] = {"kernel32.dll", "kernelbase.dll"};
+    for (const char *library : kLibraries) {
+        const HMODULE module = GetModuleHandleA(library);
+        if (!module)
+            continue;
+        g_clockRate.setPrecise = FindCall<SetPreciseAdjustmentCall>(module, "SetSystemTimeAdjustmentPrecise");
+        g_clockRate.getPrecise = FindCall<GetPreciseAdjustmentCall>(module, "GetSystemTimeAdjustmentPrecise");
+        if (g_clockRate.setPrecise && g_clockRate.getPrecise)
+            return;
+    }
+    g_clockRate.setPrecise = NULL;
+    g_clockRate.getPrecise = NULL;
+}
+
 }  // namespace
 
-void StartClockRate(void)
+void StartClockRate(TimeCheckInputs *inputs)
 {
     g_clockRate = ClockRateState{};
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    g_clockRate.setPrecise = FindCall<SetPreciseAdjustmentCall>(kernel, "SetSystemTimeAdjustmentPrecise");
-    g_clockRate.getPrecise = FindCall<GetPreciseAdjustmentCall>(kernel, "GetSystemTimeAdjustmentPrecise");
-    if (!g_clockRate.setPrecise || !g_clockRate.getPrecise) {
-        g_clockRate.setPrecise = NULL;
-        g_clockRate.getPrecise = NULL;
-    }
+    FindPreciseCalls();
     Adjustment read;
-    if (ReadAdjustment(&read))
-        g_clockRate.increment = read.increment;
+    if (!ReadAdjustment(&read))
+        return;
+    g_clockRate.increment = read.increment;
+    // A rate in force now (left by a run of this program that ended without handing it back,
+    // or set by another time service) would be measured as the clock's own: the system takes
+    // the clock back first. The system drops such a rate only at a restart.
+    if (!read.disabled)
+        ChangeAdjustment(inputs, 0, TRUE);
 }
 
 int ReadClockRate(double *ratePpm, int *isOwn)

@@ -24,9 +24,9 @@ struct ClockRateState {
 
 extern ClockRateState g_clockRate;
 
-// Chooses the calls and reads the increment. Where the adjustment cannot be read, every rate
-// asked for later is refused.
-void StartClockRate(void);
+// Chooses the calls, reads the increment and hands back a rate found in force. Where the
+// adjustment cannot be read, every rate asked for later is refused.
+void StartClockRate(TimeCheckInputs *inputs);
 
 // The adjustment in force, read back: its rate in ppm (0 when the system keeps the clock) and
 // whether it is the program's own, as set last. Returns 0 when it cannot be read.

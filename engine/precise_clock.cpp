@@ -365,7 +365,7 @@ void StartPreciseClock(const TimeCheckInputs *inputs, void (*ignored)(const char
     p.holdoverCounts = CountsFor(kHoldoverS);
     p.tracker = EdgeTracker{};
     StartEdgeFit(&p.fit, p.countsPerSecond);
-    StartClockRate();
+    StartClockRate(&p.inputs);
     const ClockReading reading = ReadClockAgainstCounter();
     p.lastWorkCount = reading.count;
     p.lastClockCount = reading.count;

@@ -33,8 +33,8 @@ void StartClocks(const SimScenario &scenario, std::int64_t startNs)
     g_sim.computerAtSetNs = startNs + scenario.initialOffsetMs * SIM_NS_PER_MS;
     g_sim.setAtNs = startNs;
     g_sim.driftPpb = static_cast<std::int64_t>(scenario.driftPpm) * 1000;
-    g_sim.adjustment = SIM_TIME_INCREMENT;
-    g_sim.adjustmentDisabled = TRUE;
+    g_sim.adjustment = SIM_TIME_INCREMENT + SIM_TIME_INCREMENT / 1000 * scenario.leftoverRatePpm / 1000;
+    g_sim.adjustmentDisabled = scenario.leftoverRatePpm == 0;
     g_sim.adjustmentIgnored = scenario.adjustmentIgnored;
     g_sim.readFailPercent = scenario.readFailPercent;
     g_sim.tornReadPercent = scenario.tornReadPercent;

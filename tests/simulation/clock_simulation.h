@@ -33,6 +33,7 @@ struct SimScenario {
     int preemptPercent = 0, preemptMaxUs = 0, wanderPpm = 0, wanderPeriodS = 1, readFailPercent = 0,
         tornReadPercent = 0;
     bool adjustmentIgnored = false;
+    int leftoverRatePpm = 0;  // an adjustment in force at the start, left by a run that ended without handing it back
     std::uint64_t mostTicks = ~0ULL;  // the precise mode's run ends after so many ticks too
 };
 

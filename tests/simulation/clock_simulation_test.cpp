@@ -352,6 +352,19 @@ TEST(PreciseModeClock, AClockThatDoesNotFollowTheRateIsOnlyMeasured)
     EXPECT_NEAR(result.samples[2].offsetMs - result.samples[1].offsetMs, 40, 0.1);
 }
 
+// A rate left in force by a run that ended without handing it back (a crash) would be taken
+// for the clock's own: the mode hands it back before it measures, and locks as from a clean start.
+TEST(PreciseModeClock, ARateLeftInForceIsHandedBackBeforeTheClocksOwnIsMeasured)
+{
+    SimScenario scenario = SimPreciseScenario(20);
+    scenario.leftoverRatePpm = 300;
+    scenario.durationS = 1200;
+    const SimPreciseResult result = RunPreciseSimulation(scenario);
+    EXPECT_GE(result.lockS, 0);
+    EXPECT_LE(result.lockS, 300);
+    EXPECT_EQ(result.endState, PRECISE_LOCKED);
+}
+
 // ---- the simulation itself ----
 
 TEST(ClockSimulationClock, AFreeRunningClockDriftsAtItsRate)
