@@ -1,6 +1,8 @@
 // What the running worker tells of itself.
 #include "engine/worker_status.h"
 
+#include <cmath>
+
 #include "base/file_time.h"
 #include "engine/clock_worker.h"
 #include "engine/precise_clock.h"
@@ -56,7 +58,7 @@ void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)
     status->outOfStep = p.outOfStep;
     status->corrections = p.steps;
     status->lastComparisonAt = static_cast<ULONGLONG>(p.lastComparisonAt);
-    status->lastOffsetMs = static_cast<LONG>(p.offsetMs + (p.offsetMs < 0 ? -0.5 : 0.5));
+    status->lastOffsetMs = static_cast<LONG>(std::lround(p.offsetMs));
     status->lastCorrectionAt = static_cast<ULONGLONG>(p.lastStepAt);
     status->offsetMs = p.offsetMs;
     status->halfWidthMs = p.halfWidthMs;

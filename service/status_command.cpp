@@ -7,6 +7,7 @@
 #include "base/console_output.h"
 #include "base/service_names.h"
 #include "engine/clock_worker.h"
+#include "engine/precise_clock.h"
 #include "engine/settings_word.h"
 #include "engine/time_service_peer.h"
 #include "engine/worker_status.h"
@@ -82,12 +83,13 @@ double AgeS(ULONGLONG then, ULONGLONG now) { return (static_cast<double>(now) - 
 // "2026-12-07 18:40:00.123 UTC, 120.4 s ago", or "none".
 void PrintTimeLine(const char *label, ULONGLONG time, ULONGLONG now)
 {
+    if (time == 0) {
+        ConsolePrint("%s: none\n", label);
+        return;
+    }
     char text[UTC_TEXT_SIZE];
     FormatUtc(time, text);
-    if (time == 0)
-        ConsolePrint("%s: none\n", label);
-    else
-        ConsolePrint("%s: %s, %.1f s ago\n", label, text, AgeS(time, now));
+    ConsolePrint("%s: %s, %.1f s ago\n", label, text, AgeS(time, now));
 }
 
 void PrintService(int installed, const SERVICE_STATUS &status)
@@ -191,7 +193,7 @@ int RunStatusCommand(void)
     facts.compared = published.lastComparisonAt != 0;
     facts.comparedAgeS = AgeS(published.lastComparisonAt, now);
     facts.lastOffsetMs = static_cast<LONG>(published.lastOffsetMs);
-    facts.monitoring = std::strcmp(published.state, "monitoring") == 0;
+    facts.monitoring = std::strcmp(published.state, PreciseStateWord(PRECISE_MONITORING)) == 0;
 
     TimeServicePeer peer;
     ReadTimeServicePeer(&peer);

@@ -8,6 +8,7 @@
 
 #include "base/file_time.h"
 #include "base/service_names.h"
+#include "engine/board_discovery.h"
 #include "service/clock_set_log.h"
 #include "service/error_text.h"
 #include "service/event_log.h"
@@ -26,11 +27,11 @@ const char kStatusKeySecurity[] = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
 const char *FamilyName(DWORD family)
 {
     switch (family) {
-    case 1:
+    case BOARD_FAMILY_TAV:
         return "TAV";
-    case 2:
+    case BOARD_FAMILY_BRQ:
         return "BRQ";
-    case 80:
+    case BOARD_FAMILY_FENLO:
         return "FENLO";
     default:
         return "unknown";
