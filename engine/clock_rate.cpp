@@ -70,6 +70,12 @@ void FindPreciseCalls(void)
 
 }  // namespace
 
+const char *RateCallWord(RateCall call)
+{
+    static const char *const kWords[] = {"unmeasured", "precise", "legacy", "none"};
+    return kWords[call];
+}
+
 void StartClockRate(TimeCheckInputs *inputs)
 {
     g_clockRate = ClockRateState{};

@@ -14,15 +14,25 @@
 typedef BOOL(WINAPI *SetPreciseAdjustmentCall)(DWORD64 adjustment, BOOL disabled);
 typedef BOOL(WINAPI *GetPreciseAdjustmentCall)(PDWORD64 adjustment, PDWORD64 increment, PBOOL disabled);
 
+// Which call gives the clock its rate, as measured at the start: the finer one, the legacy
+// one, none that moves the clock, or not yet measured.
+enum RateCall { RATE_CALL_UNMEASURED, RATE_CALL_PRECISE, RATE_CALL_LEGACY, RATE_CALL_NONE };
+
 struct ClockRateState {
     SetPreciseAdjustmentCall setPrecise;  // NULL: the legacy calls
     GetPreciseAdjustmentCall getPrecise;
     ULONGLONG increment;   // the system's time increment, in the units of the calls in use
     ULONGLONG adjustment;  // the adjustment the program set last
     int rateSet;           // 1 from a rate of the program's own until it is handed back
+    RateCall call;         // the call in use
+    double scale;          // its measured effect over the effect its units promise: 1 as
+                           // documented, -1 reversed; 0 until measured
 };
 
 extern ClockRateState g_clockRate;
+
+// "unmeasured", "precise", "legacy" or "none".
+const char *RateCallWord(RateCall call);
 
 // Chooses the calls, reads the increment and hands back a rate found in force. Where the
 // adjustment cannot be read, every rate asked for later is refused.

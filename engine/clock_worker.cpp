@@ -180,8 +180,10 @@ int StartUp(void)
         return 0;
     g_worker.timeCheck.corrected = g_worker.reporter->reportCorrection;
     StartTimeCheck(&g_worker.timeCheck);
-    if (g_settings.precise)
-        StartPreciseClock(&g_worker.timeCheck, g_worker.reporter->reportAdjustmentIgnored);
+    if (g_settings.precise) {
+        const PreciseReporter precise = {g_worker.reporter->reportAdjustmentIgnored, g_worker.reporter->reportPreciseWarning};
+        StartPreciseClock(&g_worker.timeCheck, &precise);
+    }
     ConsoleTrace(" Initialize Token Privileges  \n");
     return g_worker.reporter->reportRunning();
 }

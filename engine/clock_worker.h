@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "engine/precise_clock.h"
 #include "engine/time_check.h"
 #include "engine/worker_status.h"
 
@@ -56,6 +57,10 @@ struct WorkerReporter {
     // The precise mode's "step" or "rate" did not change the clock, which is now only
     // measured for an hour (NULL: the trace alone says so).
     void (*reportAdjustmentIgnored)(const char *adjustment);
+    // The precise mode cannot do all it should (no clock privilege, a clock beyond the rate's
+    // bound, no rate call that moves the clock, another's rate in force): told once each
+    // (NULL: the trace alone says so).
+    void (*reportPreciseWarning)(PreciseWarning warning, const char *detail);
     // The worker's state, on the first tick after 5 s have passed since the last one and at
     // each correction (NULL: nothing is published).
     void (*publishStatus)(const WorkerStatus *status);

@@ -42,7 +42,7 @@ const double kLockS = 1e-3;
 const double kHoldLockS = 5e-3;
 const double kMonitoringS = 3600;
 
-const char *const kStateWords[] = {"acquiring", "locked", "stepped", "monitoring"};
+const char *const kStateWords[] = {"acquiring", "locked", "stepped", "monitoring", "holdover", "limited"};
 
 struct ClockReading {
     LONGLONG count;     // the counter, midway between the reads around the clock's
@@ -185,8 +185,8 @@ void StopAdjusting(const char *adjustment, const ClockReading &reading)
         return;
     p.noEffectTold = 1;
     ConsoleTrace(" The clock does not follow the %s: measuring only, adjusting again in an hour. \n", adjustment);
-    if (p.ignored)
-        p.ignored(adjustment);
+    if (p.reporter.ignored)
+        p.reporter.ignored(adjustment);
 }
 
 // After an hour of measuring, the clock's own rate is measured afresh before the servo sets
@@ -352,11 +352,11 @@ void RunSecondsWork(void)
 
 }  // namespace
 
-void StartPreciseClock(const TimeCheckInputs *inputs, void (*ignored)(const char *adjustment))
+void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter)
 {
     PreciseClockState &p = g_preciseClock;
     p.inputs = *inputs;
-    p.ignored = ignored;
+    p.reporter = *reporter;
     // Windows XP and later always answer, with a rate that never changes.
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);

@@ -28,7 +28,27 @@ enum PreciseState {
     PRECISE_ACQUIRING,  // the estimate or the offset is not yet within a millisecond
     PRECISE_LOCKED,     // both are
     PRECISE_STEPPED,    // the clock was stepped this second
-    PRECISE_MONITORING  // the clock did not follow an adjustment: measuring only, for an hour
+    PRECISE_MONITORING, // the clock did not follow the rates, or another's rate is in force:
+                        // steps only, no rate, for an hour
+    PRECISE_HOLDOVER,   // no new edge for 5 s: the last good rate kept, nothing compared
+    PRECISE_LIMITED     // the clock's own rate error is beyond what a rate can take back:
+                        // held within the slop by steps
+};
+
+// What the precise mode warns of once, beyond a step or rate not followed.
+enum PreciseWarning {
+    PRECISE_WARNING_NO_PRIVILEGE,  // detail: the system's text for the error; only measuring
+    PRECISE_WARNING_LIMITED,       // detail: the clock's own rate, as "+620.0 ppm"
+    PRECISE_WARNING_NO_RATE_CALL,  // neither rate call moved the clock: steps only
+    PRECISE_WARNING_RIVAL_RATE     // detail: the rate in force, as "+12.50 ppm": another's,
+                                   // left alone; steps only
+};
+
+// The one who runs the precise mode hears of what it cannot do through these (each NULL: the
+// trace alone says so).
+struct PreciseReporter {
+    void (*ignored)(const char *adjustment);  // "step" or "rate" was not followed
+    void (*warn)(PreciseWarning warning, const char *detail);
 };
 
 // The computer clock against the counter: where it stood at the anchor, and how much the
@@ -41,7 +61,7 @@ struct ClockTrack {
 
 struct PreciseClockState {
     TimeCheckInputs inputs;                   // as the worker's start-up gave them
-    void (*ignored)(const char *adjustment);  // told when the clock did not follow; NULL: not
+    PreciseReporter reporter;
     LONGLONG countsPerSecond;                 // the counter's frequency
     LONGLONG mostBracketCounts;               // the widest bracket that places an edge
     LONGLONG holdoverCounts;                  // the longest wait for the second's work
@@ -71,14 +91,14 @@ struct PreciseClockState {
 
 extern PreciseClockState g_preciseClock;
 
-// Prepares the mode with the inputs the time-code check gets, and `ignored`, which is told
-// "step" or "rate" when the clock does not follow one.
-void StartPreciseClock(const TimeCheckInputs *inputs, void (*ignored)(const char *adjustment));
+// Prepares the mode with the inputs the time-code check gets, and the reporter it tells what
+// it cannot do.
+void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter);
 
 // One polling tick.
 void PreciseTick(void);
 
-// "acquiring", "locked", "stepped" or "monitoring".
+// "acquiring", "locked", "stepped", "monitoring", "holdover" or "limited".
 const char *PreciseStateWord(PreciseState state);
 
 // For the closing sequence: hands the clock's rate back to the system when the program set

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/file_time.h"
+#include "engine/clock_rate.h"
 #include "engine/clock_worker.h"
 #include "engine/precise_clock.h"
 #include "engine/settings_word.h"
@@ -64,4 +65,6 @@ void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)
     status->halfWidthMs = p.halfWidthMs;
     status->ratePpm = p.ratePpm;
     status->state = PreciseStateWord(p.state);
+    status->rateCall = RateCallWord(g_clockRate.call);
+    status->rateScale = g_clockRate.scale;
 }

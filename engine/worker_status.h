@@ -18,12 +18,16 @@ struct WorkerStatus {
     DWORD outOfStep;             // of them beyond the slop
     DWORD corrections;           // changes of the clock (the precise mode's steps)
     // The precise mode's latest second: the offset, the estimate's half-width, the rate in
-    // force and the state word ("acquiring", "locked", "stepped", "monitoring"; NULL in the
-    // other mode).
+    // force and the state word ("acquiring", "locked", "stepped", "monitoring", "holdover",
+    // "limited"; NULL in the other mode).
     double offsetMs;
     double halfWidthMs;
     double ratePpm;
     const char *state;
+    // The call that gives the clock its rate ("precise", "legacy", "none", "unmeasured") and
+    // its measured scale (1: as documented; NULL and 0 in the other mode).
+    const char *rateCall;
+    double rateScale;
     ULONGLONG takenAt;
 };
 

@@ -28,7 +28,7 @@ void PrintStartupFailed(StartupFailure step, DWORD error)
 
 // A correction at the console is traced (" Time Changed " or " Offset "), not recorded; so are
 // a clock that does not follow the precise mode and Windows' time service; nothing is published.
-const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning, PrintStartupFailed, NULL, NULL, NULL, NULL, NULL};
+const WorkerReporter kConsoleReporter = {GoOnStarting, GoOnRunning, PrintStartupFailed, NULL, NULL, NULL, NULL, NULL, NULL};
 
 void RunInConsole(void)
 {

@@ -53,7 +53,7 @@ void ReportTimeServicePeer(const char *type)
 }  // namespace
 
 const WorkerReporter kServiceReporter = {ReportStartPending,      ReportRunning,           ReportStartupFailed,
-                                         RecordClockSet,          ReportAdjustmentIgnored, PublishWorkerStatus,
+                                         RecordClockSet,          ReportAdjustmentIgnored, NULL, PublishWorkerStatus,
                                          ReportTimeServicePeer,   FlushClockSetCount};
 
 // The start request's arguments have no effect: the settings word is the only setting.

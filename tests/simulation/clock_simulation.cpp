@@ -191,7 +191,8 @@ SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
     StandinPrng prng;
     const std::int64_t startNs = StartRun(scenario, &prng);
     const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
-    StartPreciseClock(&g_timeCheck.inputs, NULL);
+    const PreciseReporter silent = {NULL, NULL};
+    StartPreciseClock(&g_timeCheck.inputs, &silent);
     SimPreciseResult result;
     std::vector<double> afterLockMs;  // |offset| at every tick from the lock on
     std::int64_t lastBracketNs = startNs, nextSampleNs = startNs;
