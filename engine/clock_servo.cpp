@@ -10,9 +10,13 @@ namespace {
 // 300 s the mode promises, at 10 s up to 170 s. At 3 s it locked no sooner on the whole, and
 // every 0.3 ms the estimate moves as brackets come and go would move the rate by 100 ppm.
 const double kTimeConstantS = 10;
-// Within this half-width the whole offset is steered; beyond it, only the part the estimate is
-// sure of, so that an early, wide estimate does not pull the clock away from the board.
+// An estimate within this half-width is steered whole. A wider one is steered whole only as
+// far as it is sure of a figure; the rest, where the estimate may lie either side of the
+// truth, with a gain that falls as the half-width grows: so an unbiased estimate gives an
+// unbiased clock, and the most a wide estimate can pull the wrong way is what this much of
+// an offset would.
 const double kSureHalfWidthMs = 1;
+const double kSureRateHalfWidthPpm = 5;
 const double kPpm = 1e6;
 const double kMsPerS = 1000;
 
@@ -27,13 +31,21 @@ double Surely(double value, double uncertainty)
     return 0;
 }
 
+// How much of a figure to steer: the sure part whole, the rest at sure / uncertainty.
+double Steered(double value, double uncertainty, double sure)
+{
+    if (uncertainty <= sure)
+        return value;
+    const double surely = Surely(value, uncertainty);
+    return surely + (value - surely) * sure / uncertainty;
+}
+
 }  // namespace
 
 double ServoRatePpm(const ServoInput &input)
 {
-    const double naturalPpm = Surely(input.naturalRatePpm, input.naturalRateHalfWidthPpm);
-    const double offsetUncertaintyMs = input.offsetHalfWidthMs > kSureHalfWidthMs ? input.offsetHalfWidthMs - kSureHalfWidthMs : 0;
-    const double offsetMs = Surely(input.offsetMs, offsetUncertaintyMs);
+    const double naturalPpm = Steered(input.naturalRatePpm, input.naturalRateHalfWidthPpm, kSureRateHalfWidthPpm);
+    const double offsetMs = Steered(input.offsetMs, input.offsetHalfWidthMs, kSureHalfWidthMs);
     const double ratePpm = -naturalPpm - offsetMs / kMsPerS / kTimeConstantS * kPpm;
     if (ratePpm > SERVO_MOST_RATE_PPM)
         return SERVO_MOST_RATE_PPM;

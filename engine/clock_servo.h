@@ -20,8 +20,9 @@ struct ServoInput {
 };
 
 // The rate to give the computer clock, in ppm (positive: faster): the natural rate fed
-// forward and the offset removed over the servo's time constant, each only as far as its
-// estimate is sure of it, bounded at SERVO_MOST_RATE_PPM.
+// forward and the offset removed over the servo's time constant, each whole as far as its
+// estimate is sure of it and the rest with a gain that falls as the estimate widens, bounded
+// at SERVO_MOST_RATE_PPM.
 double ServoRatePpm(const ServoInput &input);
 
 // The system's time adjustment for a rate, and the rate of an adjustment. The clock advances

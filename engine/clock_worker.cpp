@@ -6,6 +6,7 @@
 #include "base/console_output.h"
 #include "base/program_path.h"
 #include "engine/board_discovery.h"
+#include "engine/clock_rate.h"
 #include "engine/precise_clock.h"
 #include "engine/settings_word.h"
 #include "engine/stop_request.h"
@@ -180,6 +181,10 @@ int StartUp(void)
         return 0;
     g_worker.timeCheck.corrected = g_worker.reporter->reportCorrection;
     StartTimeCheck(&g_worker.timeCheck);
+    // A rate a crashed run of the precise mode left in force would bend the clock of either
+    // mode until a restart: it is handed back here (the precise mode looks at it itself).
+    if (!g_settings.precise)
+        StartClockRate(&g_worker.timeCheck);
     if (g_settings.precise) {
         const PreciseReporter precise = {g_worker.reporter->reportAdjustmentIgnored, g_worker.reporter->reportPreciseWarning};
         StartPreciseClock(&g_worker.timeCheck, &precise);
@@ -281,6 +286,9 @@ void CloseDown(void)
         StopPreciseClock();
     if (g_worker.reporter->keepRecords)
         g_worker.reporter->keepRecords(1);
+    // From here on nothing is left that the end of the process would lose: a console that is
+    // closing may let it end.
+    MarkWorkerClosed();
     CloseStopEvent();
     MessageBeep(MB_OK);
     Sleep(kClosingPauseMs);

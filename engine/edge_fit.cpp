@@ -114,6 +114,31 @@ void Keep(EdgeFit *fit, const EdgeBracket &bracket, LONGLONG secondNumber)
 
 int CountBits(unsigned bits) { return __builtin_popcount(bits); }
 
+// Whether one line at a rate within bounds passes through two brackets, `later` the given
+// seconds after `earlier`: the two agree with each other, whatever the fit held.
+int BracketsAgree(const EdgeBracket &earlier, const EdgeBracket &later, double countsPerSecond)
+{
+    const LONG seconds = SecondsAfter(later.secondOfDay, earlier.secondOfDay);
+    if (seconds == 0)
+        return 0;
+    const double earliestS = static_cast<double>(later.earliestCount - earlier.latestCount) / countsPerSecond;
+    const double latestS = static_cast<double>(later.latestCount - earlier.earliestCount) / countsPerSecond;
+    return latestS + 2 * kBoundMarginS >= seconds * (1 - kMostRateError) &&
+           earliestS - 2 * kBoundMarginS <= seconds * (1 + kMostRateError);
+}
+
+// Starts the fit again from the last bracket dropped and the one after it.
+void StartFromLastTwo(EdgeFit *fit, const EdgeBracket &bracket)
+{
+    ++fit->restarts;
+    fit->count = 0;
+    fit->recentRejections = 0;
+    Keep(fit, fit->lastRejected, 0);
+    Keep(fit, bracket, SecondsAfter(bracket.secondOfDay, fit->lastRejected.secondOfDay));
+    ++fit->accepted;
+    BuildRegion(fit);
+}
+
 }  // namespace
 
 BracketOutcome BracketFromReads(LONGLONG earlierBeforeCount, LONG earlierSecond, LONGLONG laterAfterCount,
@@ -142,13 +167,20 @@ int TrackEdgeRead(EdgeTracker *tracker, LONGLONG beforeCount, LONGLONG afterCoun
 void StartEdgeFit(EdgeFit *fit, LONGLONG countsPerSecond)
 {
     fit->countsPerSecond = static_cast<double>(countsPerSecond);
+    fit->accepted = 0;
+    fit->rejected = 0;
+    fit->restarts = 0;
+    RestartEdgeFit(fit);
+    fit->restarts = 0;
+}
+
+void RestartEdgeFit(EdgeFit *fit)
+{
     fit->oldest = 0;
     fit->count = 0;
     fit->vertexCount = 0;
     fit->recentRejections = 0;
-    fit->accepted = 0;
-    fit->rejected = 0;
-    fit->restarts = 0;
+    ++fit->restarts;
 }
 
 int AddEdgeBracket(EdgeFit *fit, const EdgeBracket &bracket)
@@ -174,9 +206,15 @@ int AddEdgeBracket(EdgeFit *fit, const EdgeBracket &bracket)
             fit->vertexCount = narrowedCount;
         }
     }
+    const int lastWasRejected = fit->recentRejections & 1u;
     fit->recentRejections = ((fit->recentRejections << 1) | (fits ? 0u : 1u)) & kRecentMask;
     if (!fits) {
         ++fit->rejected;
+        if (lastWasRejected && BracketsAgree(fit->lastRejected, bracket, fit->countsPerSecond)) {
+            StartFromLastTwo(fit, bracket);
+            return 1;
+        }
+        fit->lastRejected = bracket;
         if (CountBits(fit->recentRejections) < kRestartRejections)
             return 0;
         ++fit->restarts;

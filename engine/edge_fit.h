@@ -77,6 +77,8 @@ struct EdgeFit {
     EdgeVertex vertices[EDGE_MOST_VERTICES];
     int vertexCount;
     unsigned recentRejections;  // one bit per bracket offered, the newest lowest: 1 rejected
+    EdgeBracket lastRejected;   // the newest bracket dropped, while the one offered after it is
+                                // not yet known
     DWORD accepted;             // brackets taken, since the start
     DWORD rejected;             // brackets no line could fit, since the start
     DWORD restarts;             // times the fit started again
@@ -84,9 +86,15 @@ struct EdgeFit {
 
 void StartEdgeFit(EdgeFit *fit, LONGLONG countsPerSecond);
 
+// Drops every bracket: the counter moved unlike the board (a suspend, a paused machine), so no
+// line through the old ones holds.
+void RestartEdgeFit(EdgeFit *fit);
+
 // Offers a confirmed bracket. Returns 1 when it was taken, 0 when no line through the other
 // brackets passes through it (a board that jumped, a read caught mid-update) and it was
-// dropped. When too many of the recent ones were dropped, the fit starts again from this one.
+// dropped. Two dropped in a row that one line passes through say that the board or the
+// counter jumped: the fit starts again from those two. So it does when too many of the recent
+// ones were dropped, from the newest.
 int AddEdgeBracket(EdgeFit *fit, const EdgeBracket &bracket);
 
 struct BoardTimeEstimate {

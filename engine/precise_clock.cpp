@@ -2,10 +2,10 @@
 #include "engine/precise_clock.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "base/console_output.h"
 #include "base/file_time.h"
-#include "engine/clock_rate.h"
 #include "engine/clock_servo.h"
 #include "engine/clock_setting.h"
 #include "reader/nttc_reader.h"
@@ -25,21 +25,56 @@ const double kSecondsPerDay = 86400;
 // reads between): a normal one is a poll, 52 to 53 ms.
 const double kMostBracketS = 0.120;
 // Without an edge for this long (a silent board), the second's work runs on the counter.
-const double kHoldoverS = 2;
+const double kWorkWithoutEdgeS = 2;
+// Without an edge for this long the board gives no time: holdover.
+const double kHoldoverS = 5;
 // A clock read between two counter reads further apart than this was interrupted: read again.
 const double kTightClockReadS = 20e-6;
 const int kClockReadTries = 3;
-// The clock's own rate is measured over this long before the servo sets one.
+// The counter and the system's tick count (10 to 16 ms a tick) may part by this much between
+// two ticks before the counter is taken to have jumped or stood still.
+const double kMostCounterJumpS = 0.5;
+// The clock's own rate is measured over this long before a rate is tried.
 const double kNaturalRateS = 16;
+// A trial: a rate the call's units promise to be this many ppm, toward the board, for at
+// most kTrialS, or until the clock has moved kTrialMovedS more than its own rate says. A call
+// whose trial moved the clock by less than a tenth of kTrialPpm does not move it. The finer
+// call's units are not documented well enough to rule out a scale far below its promise: one
+// that does nothing is tried once more at kRaisedTrial times the rate, which a call as
+// documented would have shown already.
+const double kTrialPpm = 50;
+const double kRaisedTrial = 1000;
+const double kTrialS = 8;
+const double kTrialMovedS = 1e-3;
+const double kLeastTrialScale = 0.1;
 // Every so long the clock's advance against the counter is checked against the rates in
-// force; a difference of more than kMostRateDifferenceS means it did not follow them.
+// force; a difference of more than kMostRateDifferenceS means it did not follow them. Two
+// such checks in a row, and the mode stops setting rates.
 const double kRateCheckS = 32;
 const double kMostRateDifferenceS = 1e-3;
+const int kChecksNotFollowed = 2;
+// In one second no rate moves the clock by more than this against its track (the servo's
+// bound and what is left of the clock's own rate error): more is a change from outside.
+// While the clock's own rate is not yet known, it may add up to the counter's bound.
+const double kOutsideChangeS = 0.6e-3;
+const double kUnknownRateBound = 1e-3;
 // After a step the clock must be within this of the board's time.
 const double kStepToleranceS = 5e-3;
-// Locked: estimate and offset within a millisecond; the lock holds until either passes 5 ms.
-const double kLockS = 1e-3;
-const double kHoldLockS = 5e-3;
+// Steps come at most every kStepSpacingS, as in the other mode, which steps at the second
+// out-of-step comparison in a row; one the clock did not follow doubles the wait, up to
+// kMostStepBackoffS.
+const double kStepSpacingS = 2;
+// A clock the rate does not hold is stepped when a narrow estimate (within kNarrowS) says it
+// may be beyond the slop within kStepLeadS.
+const double kNarrowS = 5e-3;
+const double kStepLeadS = 5;
+const double kMostStepBackoffS = 64;
+// Locked: the clock surely within 2 ms of the board (the offset and the estimate's half-width
+// add up to no more); the lock holds until they add up to more than 10 ms. The bound is on
+// the sum, not on each: a half-width that narrows slowly (slow reads, polls that keep to a
+// few places of the second) with the offset well within it is as sure a lock.
+const double kLockS = 2e-3;
+const double kHoldLockS = 10e-3;
 const double kMonitoringS = 3600;
 
 const char *const kStateWords[] = {"acquiring", "locked", "stepped", "monitoring", "holdover", "limited"};
@@ -58,6 +93,12 @@ LONGLONG ReadCounter(void)
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
     return count.QuadPart;
+}
+
+void Tell(PreciseWarning warning, const char *detail)
+{
+    if (g_preciseClock.reporter.warn)
+        g_preciseClock.reporter.warn(warning, detail);
 }
 
 int DecodeBcd(BYTE packed) { return (packed >> 4) * 10 + (packed & 0x0F); }
@@ -131,20 +172,35 @@ double OffsetS(LONGLONG clockInTimeBase, double boardSecondOfDay)
 
 // The clock against the board at a reading.
 struct Measurement {
-    double offsetS;           // the computer minus the board
-    double halfWidthS;        // of the board's time, so of the offset
-    double counterRate;       // the counter against the board, less 1
+    double offsetS;     // the computer minus the board
+    double halfWidthS;  // of the board's time, so of the offset
+    double counterRate; // the counter against the board, less 1
     double counterRateHalfWidth;
+    int current;        // 1: from a fit that took the newest bracket
 };
 
-// Returns 0 before the first bracket.
+// The board's time from the newest bracket alone, which the fit did not take: the board or
+// the counter jumped, and until two brackets agree this is all that is known of the present.
+BoardTimeEstimate FromNewestBracket(LONGLONG count)
+{
+    const EdgeBracket &b = g_preciseClock.newestBracket;
+    const double middleS = SecondsOf(count - (b.earliestCount + b.latestCount) / 2);
+    return BoardTimeEstimate{b.secondOfDay + middleS, SecondsOf(b.latestCount - b.earliestCount) / 2, 0,
+                             kUnknownRateBound};
+}
+
+// Returns 0 before the first bracket since the start or a discontinuity.
 int Measure(const ClockReading &reading, Measurement *measured)
 {
-    BoardTimeEstimate board;
-    if (!EstimateBoardTime(&g_preciseClock.fit, reading.count, &board))
+    const PreciseClockState &p = g_preciseClock;
+    if (!p.haveNewest)
         return 0;
+    BoardTimeEstimate board;
+    const int current = p.newestTaken && EstimateBoardTime(&p.fit, reading.count, &board);
+    if (!current)
+        board = FromNewestBracket(reading.count);
     *measured = Measurement{OffsetS(InTimeBase(reading.fileTime), board.secondOfDay), board.halfWidthS,
-                            board.rateError, board.rateHalfWidth};
+                            board.rateError, board.rateHalfWidth, current};
     return 1;
 }
 
@@ -160,6 +216,16 @@ double TrackDifferenceS(const ClockTrack &track, const ClockReading &reading, do
     return clockS - SecondsOf(reading.count - track.anchorCount) * (1 + naturalRate) - track.slewedS;
 }
 
+// Both tracks start again from a reading: after a step, a change from outside, a jump.
+void StartTracks(const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    StartTrack(&p.sinceAnchor, reading);
+    StartTrack(&p.sinceCheck, reading);
+    p.lastCheckDifferenceS = 0;
+    p.lastClockCount = reading.count;
+}
+
 // What the rate in force added to the clock since the last reading.
 void AddSlew(const ClockReading &reading)
 {
@@ -170,63 +236,237 @@ void AddSlew(const ClockReading &reading)
     p.lastClockCount = reading.count;
 }
 
-// Measuring only, for an hour, with the rate handed back; said once until the clock follows
-// again.
-void StopAdjusting(const char *adjustment, const ClockReading &reading)
+// Only measuring and stepping, with the program's rate handed back (another's stays).
+void StartMonitoring(MonitoringReason reason, const ClockReading &reading)
 {
     PreciseClockState &p = g_preciseClock;
     HandBackClockRate(&p.inputs);
+    p.ratePpm = 0;
+    int isOwn;
+    if (reason == MONITORING_RIVAL && !ReadClockRate(&p.ratePpm, &isOwn))
+        p.ratePpm = 0;
+    p.monitoring = reason;
+    p.monitoringUntilCount = reading.count + CountsFor(kMonitoringS);
+    p.phase = reason == MONITORING_NO_RATE || reason == MONITORING_NO_PRIVILEGE ? PHASE_NO_RATE : PHASE_NATURAL;
+    p.naturalRateKnown = 0;
+    StartTracks(reading);
+}
+
+// The rate in force is another's: it is left alone, said once until the program steers again.
+void YieldToRival(const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    StartMonitoring(MONITORING_RIVAL, reading);
+    if (p.rivalTold)
+        return;
+    p.rivalTold = 1;
+    char detail[32];
+    std::snprintf(detail, sizeof detail, "%+.2f ppm", p.ratePpm);
+    ConsoleTrace(" Another's rate is in force (%s): left alone, steps only, looking again in an hour. \n", detail);
+    Tell(PRECISE_WARNING_RIVAL_RATE, detail);
+}
+
+void RatesNotFollowed(const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    StartMonitoring(MONITORING_NOT_FOLLOWED, reading);
+    if (p.rateNotFollowedTold)
+        return;
+    p.rateNotFollowedTold = 1;
+    ConsoleTrace(" The clock does not follow the rate: steps only, adjusting again in an hour. \n");
+    if (p.reporter.ignored)
+        p.reporter.ignored("rate");
+}
+
+// While another's rate is in force it is looked at every second: once the system keeps the
+// clock again, the program may steer it.
+int RivalGone(void)
+{
+    double ratePpm = 0;
+    int isOwn = 0;
+    return ReadClockRate(&ratePpm, &isOwn) && ratePpm == 0;
+}
+
+// After the hour: a rate of another's still in force means another hour; otherwise the clock's
+// own rate and the calls are measured afresh, since whatever kept the clock from following
+// may have changed them.
+void EndMonitoring(const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    double ratePpm = 0;
+    int isOwn = 0;
+    if (ReadClockRate(&ratePpm, &isOwn) && ratePpm != 0 && !isOwn) {
+        p.ratePpm = ratePpm;
+        p.monitoringUntilCount = reading.count + CountsFor(kMonitoringS);
+        return;
+    }
+    p.monitoring = MONITORING_NONE;
+    p.phase = PHASE_NATURAL;
+    p.naturalRateKnown = 0;
+    p.ratePpm = 0;
+    p.notFollowedChecks = 0;
+    StartTracks(reading);
+}
+
+// ---- the rate, earned: the clock's own, then a trial of each call ----
+
+double TrialEffect(const ClockReading &reading, double *spanS)
+{
+    const PreciseClockState &p = g_preciseClock;
+    *spanS = SecondsOf(reading.count - p.sinceAnchor.anchorCount);
+    return TrackDifferenceS(p.sinceAnchor, reading, p.naturalRate);
+}
+
+void TryCall(RateCall call, double trialPpm, const ClockReading &reading, double offsetS);
+
+void NoCallMoves(const ClockReading &reading)
+{
+    UseRateCall(RATE_CALL_NONE, 0);
+    StartMonitoring(MONITORING_NO_RATE, reading);
+    ConsoleTrace(" Rate call: none moves the clock: steps only. \n");
+    Tell(PRECISE_WARNING_NO_RATE_CALL, NULL);
+}
+
+void SteerWith(RateCall call, double scale, const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    UseRateCall(call, scale);
+    p.phase = PHASE_STEERING;
+    p.ratePpm = 0;
     int isOwn;
     if (!ReadClockRate(&p.ratePpm, &isOwn))
         p.ratePpm = 0;
-    p.state = PRECISE_MONITORING;
-    p.monitoringUntilCount = reading.count + CountsFor(kMonitoringS);
-    if (p.noEffectTold)
-        return;
-    p.noEffectTold = 1;
-    ConsoleTrace(" The clock does not follow the %s: measuring only, adjusting again in an hour. \n", adjustment);
-    if (p.reporter.ignored)
-        p.reporter.ignored(adjustment);
+    p.notFollowedChecks = 0;
+    p.rivalTold = 0;
+    StartTracks(reading);
+    ConsoleTrace(" Rate call: %s, measured scale %+.3f \n", RateCallWord(call), scale);
 }
 
-// After an hour of measuring, the clock's own rate is measured afresh before the servo sets
-// one again: whatever kept the clock from following may have changed it.
-void ResumeAdjusting(const ClockReading &reading)
+// The legacy call's unit in ppm, as documented; the finer call's as measured.
+double UnitPpm(RateCall call, double scale)
+{
+    const ULONGLONG increment = call == RATE_CALL_PRECISE ? g_clockRate.preciseIncrement : g_clockRate.legacyIncrement;
+    return increment ? std::fabs(scale) * kPpm / static_cast<double>(increment) : 0;
+}
+
+// A trial ends once it has run kTrialS or moved the clock kTrialMovedS: the call's measured
+// effect over the one its units promise is its scale.
+void FollowTrial(const ClockReading &reading, double offsetS)
 {
     PreciseClockState &p = g_preciseClock;
-    p.state = PRECISE_ACQUIRING;
-    p.naturalRateKnown = 0;
-    StartTrack(&p.sinceAnchor, reading);
+    double spanS = 0;
+    const double effectS = TrialEffect(reading, &spanS);
+    if (spanS < kTrialS && std::fabs(effectS) < kTrialMovedS)
+        return;
+    const double effectPpm = effectS / spanS * kPpm;
+    const double scale = effectPpm / p.trialNominalPpm;
+    const int moves = std::fabs(effectPpm) >= kLeastTrialScale * kTrialPpm;
+    if (p.trialCall == RATE_CALL_PRECISE) {
+        // The finer call is kept unless its measured unit is coarser than the legacy one's.
+        if (moves && (g_clockRate.legacyIncrement == 0 || UnitPpm(RATE_CALL_PRECISE, scale) <= UnitPpm(RATE_CALL_LEGACY, 1))) {
+            SteerWith(RATE_CALL_PRECISE, scale, reading);
+            return;
+        }
+        if (!moves && !p.trialRaised) {
+            p.trialRaised = 1;
+            TryCall(RATE_CALL_PRECISE, kTrialPpm * kRaisedTrial, reading, offsetS);
+            return;
+        }
+        p.coarseCall = moves ? RATE_CALL_PRECISE : RATE_CALL_NONE;
+        p.coarseScale = scale;
+        TryCall(RATE_CALL_LEGACY, kTrialPpm, reading, offsetS);
+        return;
+    }
+    if (moves)
+        SteerWith(RATE_CALL_LEGACY, scale, reading);
+    else if (p.coarseCall == RATE_CALL_PRECISE)
+        SteerWith(RATE_CALL_PRECISE, p.coarseScale, reading);
+    else
+        NoCallMoves(reading);
 }
 
-// The clock's own rate against the counter, once it has run kNaturalRateS with no rate of
-// the program's; the check of the rates starts then.
-void MeasureNaturalRate(const ClockReading &reading)
+// A rate with `call` that its units promise to be trialPpm, toward the board, measured from
+// here.
+void TryCall(RateCall call, double trialPpm, const ClockReading &reading, double offsetS)
+{
+    PreciseClockState &p = g_preciseClock;
+    p.trialCall = call;
+    p.phase = PHASE_TRIAL;
+    StartTrack(&p.sinceAnchor, reading);
+    if (SetTrialRate(&p.inputs, call, offsetS > 0 ? -trialPpm : trialPpm, &p.trialNominalPpm))
+        return;
+    // Not read back as set: the call does nothing here.
+    if (call == RATE_CALL_PRECISE) {
+        p.coarseCall = RATE_CALL_NONE;
+        TryCall(RATE_CALL_LEGACY, kTrialPpm, reading, offsetS);
+    } else if (p.coarseCall == RATE_CALL_PRECISE) {
+        SteerWith(RATE_CALL_PRECISE, p.coarseScale, reading);
+    } else {
+        NoCallMoves(reading);
+    }
+}
+
+// The clock's own rate against the counter, once it has run kNaturalRateS with no rate of the
+// program's; then the trials begin, the finer call first.
+void MeasureNaturalRate(const ClockReading &reading, double offsetS)
 {
     PreciseClockState &p = g_preciseClock;
     const double spanS = SecondsOf(reading.count - p.sinceAnchor.anchorCount);
-    if (p.naturalRateKnown || spanS < kNaturalRateS)
+    if (spanS < kNaturalRateS)
         return;
     p.naturalRate = TrackDifferenceS(p.sinceAnchor, reading, 0) / spanS;
     p.naturalRateKnown = 1;
-    StartTrack(&p.sinceCheck, reading);
+    if (p.monitoring != MONITORING_NONE)
+        return;
+    p.coarseCall = RATE_CALL_NONE;
+    p.trialRaised = 0;
+    TryCall(g_clockRate.setPrecise && g_clockRate.preciseIncrement ? RATE_CALL_PRECISE : RATE_CALL_LEGACY, kTrialPpm,
+            reading, offsetS);
 }
 
-// Every kRateCheckS, the clock must have advanced as the counter and the rates in force say.
-// Returns 0 when it did not: the rates were not followed, or something else set the clock.
-int RatesWereFollowed(const ClockReading &reading)
+// ---- the clock watched against the counter ----
+
+// A jump of the clock against its track, beyond what any rate does in the time since the last
+// reading, is a one-off change from outside (a step, a resume that read the hardware clock):
+// the tracks start again from it and the mode goes on. Not during a trial, whose rate may be
+// anything.
+void WatchForOutsideChange(const ClockReading &reading, double elapsedS)
 {
     PreciseClockState &p = g_preciseClock;
-    if (!p.naturalRateKnown || SecondsOf(reading.count - p.sinceCheck.anchorCount) < kRateCheckS)
-        return 1;
-    const double differenceS = TrackDifferenceS(p.sinceCheck, reading, p.naturalRate);
-    StartTrack(&p.sinceCheck, reading);
-    if (std::fabs(differenceS) > kMostRateDifferenceS)
-        return 0;
-    if (p.ratePpm != 0)
-        p.noEffectTold = 0;
-    return 1;
+    if (p.phase == PHASE_TRIAL)
+        return;
+    const double rate = p.naturalRateKnown ? p.naturalRate : 0;
+    const double differenceS = TrackDifferenceS(p.sinceCheck, reading, rate);
+    const double mostS = kOutsideChangeS + (p.naturalRateKnown ? 0 : kUnknownRateBound * elapsedS);
+    const double changeS = differenceS - p.lastCheckDifferenceS;
+    p.lastCheckDifferenceS = differenceS;
+    if (std::fabs(changeS) <= mostS)
+        return;
+    ConsoleTrace(" The clock was changed from outside by %+.3f ms \n", changeS * kMsPerS);
+    StartTracks(reading);
 }
+
+// Every kRateCheckS while steering, the clock must have advanced as the counter and the rates
+// in force say. Two checks in a row that find it did not, and the rates are not followed.
+void CheckRatesFollowed(const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    if (p.phase != PHASE_STEERING || SecondsOf(reading.count - p.sinceCheck.anchorCount) < kRateCheckS)
+        return;
+    const double differenceS = TrackDifferenceS(p.sinceCheck, reading, p.naturalRate);
+    StartTracks(reading);
+    if (std::fabs(differenceS) <= kMostRateDifferenceS) {
+        p.notFollowedChecks = 0;
+        p.rateNotFollowedTold = 0;
+        return;
+    }
+    if (++p.notFollowedChecks >= kChecksNotFollowed)
+        RatesNotFollowed(reading);
+}
+
+// ---- steps ----
+
+double ClockRatePpm(const Measurement &measured);
 
 SYSTEMTIME SystemTimeOf(LONGLONG value)
 {
@@ -237,9 +477,8 @@ SYSTEMTIME SystemTimeOf(LONGLONG value)
 }
 
 // Sets the clock to the board's time at the moment of the call (the reading moved on by the
-// counter, less the offset), to the nearest ms a SYSTEMTIME holds. Returns 1 when the call
-// reported success.
-int SetToBoardTime(const ClockReading &reading, double offsetS, SYSTEMTIME *before, SYSTEMTIME *set)
+// counter, less the offset), to the nearest ms a SYSTEMTIME holds.
+void SetToBoardTime(const ClockReading &reading, double offsetS, SYSTEMTIME *before, SYSTEMTIME *set)
 {
     PreciseClockState &p = g_preciseClock;
     const LONGLONG elapsed = static_cast<LONGLONG>(SecondsOf(ReadCounter() - reading.count) * kFileTimeUnitsPerS);
@@ -248,20 +487,35 @@ int SetToBoardTime(const ClockReading &reading, double offsetS, SYSTEMTIME *befo
     *set = SystemTimeOf(target + kFileTimeUnitsPerMs / 2);
     EnableClockPrivilege(&p.inputs);
     int moved = 0;
-    const int done = GetLastError() == ERROR_SUCCESS && SetComputerClock(&p.inputs, set, &moved);
+    if (GetLastError() == ERROR_SUCCESS)
+        SetComputerClock(&p.inputs, set, &moved);
     DisableAllPrivileges(&p.inputs);
-    return done;
+}
+
+// A step the clock did not follow is tried again after a wait that doubles each time.
+void StepNotFollowed(const ClockReading &after)
+{
+    PreciseClockState &p = g_preciseClock;
+    p.nextStepCount = after.count + CountsFor(p.stepBackoffS);
+    ConsoleTrace(" The clock does not follow the step: trying again in %.0f s. \n", p.stepBackoffS);
+    p.stepBackoffS = p.stepBackoffS * 2 > kMostStepBackoffS ? kMostStepBackoffS : p.stepBackoffS * 2;
+    if (p.stepNotFollowedTold)
+        return;
+    p.stepNotFollowedTold = 1;
+    if (p.reporter.ignored)
+        p.reporter.ignored("step");
 }
 
 // Steps the clock and checks what it shows against the counter afterwards: a change that
-// happened is recorded, whatever the calls answered; one that did not land stops adjusting.
+// happened is recorded, whatever the calls answered; one that did not land is tried again
+// later.
 void StepClock(const ClockReading &reading, double offsetS)
 {
     PreciseClockState &p = g_preciseClock;
     SYSTEMTIME before, set;
     SetToBoardTime(reading, offsetS, &before, &set);
     const ClockReading after = ReadClockAgainstCounter();
-    Measurement measured = {offsetS, 0, 0, 0};
+    Measurement measured = {offsetS, 0, 0, 0, 0};
     Measure(after, &measured);
     const double offsetAfterS = measured.offsetS;
     p.offsetMs = offsetAfterS * kMsPerS;
@@ -273,56 +527,150 @@ void StepClock(const ClockReading &reading, double offsetS)
         if (p.inputs.corrected)
             p.inputs.corrected(&correction);
     }
-    // The clock jumped: its track starts again from here.
-    p.lastClockCount = after.count;
-    StartTrack(&p.sinceAnchor, after);
-    StartTrack(&p.sinceCheck, after);
+    // The clock jumped: its tracks start again from here, and a measurement of its own rate
+    // with them.
+    StartTracks(after);
     if (std::fabs(offsetAfterS) > kStepToleranceS) {
-        StopAdjusting("step", after);
+        StepNotFollowed(after);
         return;
     }
-    p.noEffectTold = 0;
-    p.state = PRECISE_STEPPED;
+    p.stepNotFollowedTold = 0;
+    p.stepBackoffS = kStepSpacingS;
+    p.nextStepCount = after.count + CountsFor(kStepSpacingS);
+    p.steppedThisSecond = 1;
 }
 
-// Gives the clock the servo's rate; when reading it back does not show it, stops adjusting.
+// Whether the servo's rate holds the clock now: not while the mode only measures, before the
+// rate is earned, or while the clock runs beyond the rate's bound.
+int RateHoldsClock(void)
+{
+    const PreciseClockState &p = g_preciseClock;
+    return p.phase == PHASE_STEERING && p.monitoring == MONITORING_NONE && !p.limited;
+}
+
+// How fast the clock runs from the board now, in s a second: its own rate and the rate in
+// force; while its own is unknown, as fast as a clock may.
+double DriftNow(const Measurement &measured)
+{
+    const PreciseClockState &p = g_preciseClock;
+    if (!p.naturalRateKnown)
+        return kUnknownRateBound;
+    return std::fabs(ClockRatePpm(measured) + p.ratePpm) / kPpm;
+}
+
+// A step needs the privilege, an estimate of the present, at least two brackets behind it
+// once the first step is made or the fit started again, and the spacing since the last. Then
+// a clock is stepped once it is surely beyond the slop; one the rate does not hold already
+// when a narrow estimate says it may be beyond it within kStepLeadS, so that it never runs
+// past the slop for long, as the other mode would not let it.
+int ShouldStep(const ClockReading &reading, const Measurement &measured)
+{
+    const PreciseClockState &p = g_preciseClock;
+    if (p.monitoring == MONITORING_NO_PRIVILEGE || !measured.current || reading.count < p.nextStepCount)
+        return 0;
+    if ((p.steps > 0 || p.fit.restarts > 0) && p.fit.count < 2)
+        return 0;
+    const double slopS = static_cast<double>(p.inputs.slopMs) / kMsPerS;
+    const double offsetS = std::fabs(measured.offsetS);
+    if (offsetS - measured.halfWidthS > slopS)
+        return 1;
+    return !RateHoldsClock() && measured.halfWidthS <= kNarrowS &&
+           offsetS + measured.halfWidthS + DriftNow(measured) * kStepLeadS > slopS;
+}
+
+// ---- the rate ----
+
+// The clock against the board, fed forward: its own rate against the counter, and the
+// counter's against the board.
+double ClockRatePpm(const Measurement &measured)
+{
+    return ((1 + g_preciseClock.naturalRate) * (1 + measured.counterRate) - 1) * kPpm;
+}
+
+// A clock whose own rate the servo's bound cannot take back is said to be so once; steps
+// keep it within the slop.
+void WatchTheBound(const Measurement &measured)
+{
+    PreciseClockState &p = g_preciseClock;
+    const double ratePpm = ClockRatePpm(measured);
+    p.limited = std::fabs(ratePpm) - measured.counterRateHalfWidth * kPpm > SERVO_MOST_RATE_PPM;
+    if (!p.limited || p.limitedTold)
+        return;
+    p.limitedTold = 1;
+    char detail[32];
+    std::snprintf(detail, sizeof detail, "%+.1f ppm", ratePpm);
+    ConsoleTrace(" The clock runs %s off the board, beyond what a rate can take back: kept by steps. \n", detail);
+    Tell(PRECISE_WARNING_LIMITED, detail);
+}
+
+// Gives the clock the servo's rate; a rate read back that is another's is left alone, one
+// that is not in force is not followed.
 void SlewClock(const ClockReading &reading, const Measurement &measured)
 {
     PreciseClockState &p = g_preciseClock;
-    if (!p.naturalRateKnown)
+    if (p.phase != PHASE_STEERING || p.monitoring != MONITORING_NONE || !measured.current)
         return;
-    const ServoInput input = {measured.offsetS * kMsPerS, measured.halfWidthS * kMsPerS,
-                              ((1 + p.naturalRate) * (1 + measured.counterRate) - 1) * kPpm,
+    WatchTheBound(measured);
+    const ServoInput input = {measured.offsetS * kMsPerS, measured.halfWidthS * kMsPerS, ClockRatePpm(measured),
                               measured.counterRateHalfWidth * kPpm};
-    if (!SetClockRate(&p.inputs, ServoRatePpm(input), &p.ratePpm))
-        StopAdjusting("rate", reading);
-}
-
-void UpdateLock(double offsetS, double halfWidthS)
-{
-    PreciseClockState &p = g_preciseClock;
-    if (p.state == PRECISE_MONITORING || p.state == PRECISE_STEPPED)
+    int foreign = 0;
+    if (SetClockRate(&p.inputs, ServoRatePpm(input), &p.ratePpm, &foreign))
         return;
-    const double bound = p.state == PRECISE_LOCKED ? kHoldLockS : kLockS;
-    p.state = halfWidthS <= bound && std::fabs(offsetS) <= bound ? PRECISE_LOCKED : PRECISE_ACQUIRING;
-}
-
-// Adjusting, while not monitoring: a step beyond the slop, as soon as the estimate is surely
-// beyond it; within it, the servo's rate.
-void Adjust(const ClockReading &reading, const Measurement &measured)
-{
-    PreciseClockState &p = g_preciseClock;
-    if (p.state == PRECISE_STEPPED)
-        p.state = PRECISE_ACQUIRING;
-    MeasureNaturalRate(reading);
-    if (!RatesWereFollowed(reading)) {
-        StopAdjusting("rate", reading);
-        return;
-    }
-    if (std::fabs(measured.offsetS) - measured.halfWidthS > static_cast<double>(p.inputs.slopMs) / kMsPerS)
-        StepClock(reading, measured.offsetS);
+    if (foreign)
+        YieldToRival(reading);
     else
-        SlewClock(reading, measured);
+        RatesNotFollowed(reading);
+}
+
+// ---- the state ----
+
+void UpdateState(const Measurement &measured, int holdover)
+{
+    PreciseClockState &p = g_preciseClock;
+    const double bound = p.locked ? kHoldLockS : kLockS;
+    p.locked = !holdover && measured.current && p.phase == PHASE_STEERING && p.monitoring == MONITORING_NONE &&
+               std::fabs(measured.offsetS) + measured.halfWidthS <= bound;
+    if (holdover)
+        p.state = PRECISE_HOLDOVER;
+    else if (p.monitoring != MONITORING_NONE)
+        p.state = PRECISE_MONITORING;
+    else if (p.steppedThisSecond)
+        p.state = PRECISE_STEPPED;
+    else if (p.limited)
+        p.state = PRECISE_LIMITED;
+    else
+        p.state = p.locked ? PRECISE_LOCKED : PRECISE_ACQUIRING;
+    p.steppedThisSecond = 0;
+}
+
+void Compare(const ClockReading &reading, const Measurement &measured)
+{
+    PreciseClockState &p = g_preciseClock;
+    p.offsetMs = measured.offsetS * kMsPerS;
+    p.halfWidthMs = measured.halfWidthS * kMsPerS;
+    ++p.comparisons;
+    p.lastComparisonAt = reading.fileTime;
+    if (std::fabs(p.offsetMs) > static_cast<double>(p.inputs.slopMs))
+        ++p.outOfStep;
+}
+
+// The rate's phases, and the watch on the clock, before the offset is looked at.
+void FollowTheClock(const ClockReading &reading, double elapsedS, double offsetS)
+{
+    PreciseClockState &p = g_preciseClock;
+    if (p.tracksStale) {
+        p.tracksStale = 0;
+        StartTracks(reading);
+    }
+    WatchForOutsideChange(reading, elapsedS);
+    if (p.monitoring != MONITORING_NONE && p.phase != PHASE_NO_RATE &&
+        (reading.count >= p.monitoringUntilCount || (p.monitoring == MONITORING_RIVAL && RivalGone())))
+        EndMonitoring(reading);
+    if (p.phase == PHASE_NATURAL && !p.naturalRateKnown)
+        MeasureNaturalRate(reading, offsetS);
+    else if (p.phase == PHASE_TRIAL)
+        FollowTrial(reading, offsetS);
+    CheckRatesFollowed(reading);
 }
 
 // Once a second: the board's time, the clock's offset from it, and what to do about it.
@@ -331,23 +679,86 @@ void RunSecondsWork(void)
     PreciseClockState &p = g_preciseClock;
     const ClockReading reading = ReadClockAgainstCounter();
     p.lastWorkCount = reading.count;
+    const double elapsedS = SecondsOf(reading.count - p.lastClockCount);
     AddSlew(reading);
-    Measurement measured;
-    if (!Measure(reading, &measured))
+    Measurement measured = {p.offsetMs / kMsPerS, p.halfWidthMs / kMsPerS, 0, kUnknownRateBound, 0};
+    const int haveEstimate = Measure(reading, &measured);
+    FollowTheClock(reading, elapsedS, measured.offsetS);
+    if (!haveEstimate)
         return;
-    p.offsetMs = measured.offsetS * kMsPerS;
-    p.halfWidthMs = measured.halfWidthS * kMsPerS;
-    ++p.comparisons;
-    p.lastComparisonAt = reading.fileTime;
-    if (std::fabs(p.offsetMs) > static_cast<double>(p.inputs.slopMs))
-        ++p.outOfStep;
-    if (p.state == PRECISE_MONITORING && reading.count >= p.monitoringUntilCount)
-        ResumeAdjusting(reading);
-    if (p.state != PRECISE_MONITORING)
-        Adjust(reading, measured);
-    UpdateLock(p.offsetMs / kMsPerS, measured.halfWidthS);
+    const int holdover = reading.count - p.lastEdgeCount > p.holdoverCounts;
+    if (!holdover) {
+        Compare(reading, measured);
+        if (ShouldStep(reading, measured))
+            StepClock(reading, measured.offsetS);
+        else
+            SlewClock(reading, measured);
+    }
+    UpdateState(measured, holdover);
     ConsoleTrace(" Offset %+.3f ms +/- %.3f ms, rate %+.2f ppm, %s \n", p.offsetMs, p.halfWidthMs, p.ratePpm,
                  PreciseStateWord(p.state));
+}
+
+// The counter against the system's tick count, which goes on through a suspend: a counter
+// that stood still or jumped leaves every bracket on another line. The fit starts again, and
+// so do the tracks and, before the rate is steered, its measurement.
+void WatchTheCounter(LONGLONG count)
+{
+    PreciseClockState &p = g_preciseClock;
+    const ULONGLONG tickMs = GetTickCount64();
+    const double partedS = SecondsOf(count - p.lastTickCount) - static_cast<double>(tickMs - p.lastTickMs) / kMsPerS;
+    p.lastTickMs = tickMs;
+    p.lastTickCount = count;
+    if (std::fabs(partedS) <= kMostCounterJumpS)
+        return;
+    ConsoleTrace(" The counter moved %+.3f s unlike the system's tick count: the fit starts again. \n", partedS);
+    RestartEdgeFit(&p.fit);
+    p.tracker = EdgeTracker{};
+    p.haveNewest = 0;
+    p.newestTaken = 0;
+    p.lastEdgeCount = count;
+    p.lastWorkCount = count;
+    p.tracksStale = 1;
+    if (p.phase == PHASE_TRIAL) {
+        HandBackClockRate(&p.inputs);
+        p.ratePpm = 0;
+        p.phase = PHASE_NATURAL;
+    }
+    if (p.phase == PHASE_NATURAL)
+        p.naturalRateKnown = 0;
+}
+
+// The clock privilege must be there before anything is changed; without it the mode only
+// measures, and says so with the system's word for why.
+int ClockPrivilegeHeld(void)
+{
+    PreciseClockState &p = g_preciseClock;
+    EnableClockPrivilege(&p.inputs);
+    const DWORD error = GetLastError();
+    DisableAllPrivileges(&p.inputs);
+    if (error == ERROR_SUCCESS)
+        return 1;
+    char detail[16];
+    std::snprintf(detail, sizeof detail, "%lu", static_cast<unsigned long>(error));
+    ConsoleTrace(" The clock privilege cannot be enabled (error %s): measuring only. \n", detail);
+    Tell(PRECISE_WARNING_NO_PRIVILEGE, detail);
+    return 0;
+}
+
+// What the start found in force decides how the mode begins.
+void BeginWith(RateFound found, const ClockReading &reading)
+{
+    PreciseClockState &p = g_preciseClock;
+    if (!ClockPrivilegeHeld()) {
+        StartMonitoring(MONITORING_NO_PRIVILEGE, reading);
+        return;
+    }
+    if (found == RATE_FOUND_UNREADABLE)
+        NoCallMoves(reading);
+    else if (found == RATE_FOUND_FOREIGN)
+        YieldToRival(reading);
+    else
+        p.phase = PHASE_NATURAL;
 }
 
 }  // namespace
@@ -355,6 +766,7 @@ void RunSecondsWork(void)
 void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter)
 {
     PreciseClockState &p = g_preciseClock;
+    p = PreciseClockState{};
     p.inputs = *inputs;
     p.reporter = *reporter;
     // Windows XP and later always answer, with a rate that never changes.
@@ -362,33 +774,40 @@ void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *rep
     QueryPerformanceFrequency(&frequency);
     p.countsPerSecond = frequency.QuadPart;
     p.mostBracketCounts = CountsFor(kMostBracketS);
+    p.workCounts = CountsFor(kWorkWithoutEdgeS);
     p.holdoverCounts = CountsFor(kHoldoverS);
-    p.tracker = EdgeTracker{};
     StartEdgeFit(&p.fit, p.countsPerSecond);
-    StartClockRate(&p.inputs);
+    const RateFound found = StartClockRate(&p.inputs);
     const ClockReading reading = ReadClockAgainstCounter();
     p.lastWorkCount = reading.count;
-    p.lastClockCount = reading.count;
-    StartTrack(&p.sinceAnchor, reading);
-    p.naturalRateKnown = 0;
-    p.ratePpm = 0;
+    p.lastEdgeCount = reading.count;
+    p.lastTickCount = reading.count;
+    p.lastTickMs = GetTickCount64();
+    p.stepBackoffS = kStepSpacingS;
+    p.nextStepCount = reading.count;
+    StartTracks(reading);
     p.state = PRECISE_ACQUIRING;
-    p.noEffectTold = 0;
+    BeginWith(found, reading);
 }
 
 void PreciseTick(void)
 {
     PreciseClockState &p = g_preciseClock;
     const LONGLONG before = ReadCounter();
+    WatchTheCounter(before);
     const int read = NttcReadTime(&p.timeCodeWord, &p.inputs.boardAddress);
     const LONGLONG after = ReadCounter();
     const LONG second = read ? SecondOfDay(p.timeCodeWord) : -1;
     EdgeBracket bracket;
     const int edge = second >= 0 && (second == p.tracker.lastSecond || ReadAgainShows(p.timeCodeWord)) &&
                      TrackEdgeRead(&p.tracker, before, after, second, p.mostBracketCounts, &bracket);
-    if (edge)
-        AddEdgeBracket(&p.fit, bracket);
-    if (edge || after - p.lastWorkCount >= p.holdoverCounts)
+    if (edge) {
+        p.newestBracket = bracket;
+        p.haveNewest = 1;
+        p.newestTaken = AddEdgeBracket(&p.fit, bracket);
+        p.lastEdgeCount = after;
+    }
+    if (edge || after - p.lastWorkCount >= p.workCounts)
         RunSecondsWork();
 }
 

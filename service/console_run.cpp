@@ -1,4 +1,5 @@
-// `-debug`: the worker in the console, stopped by Ctrl+C or Ctrl+Break.
+// `-debug`: the worker in the console, stopped by Ctrl+C or Ctrl+Break, or by the console's
+// close, a log-off or a shutdown.
 #include "service/console_run.h"
 
 #include "base/console_output.h"
@@ -8,6 +9,10 @@
 #include "service/error_text.h"
 
 namespace {
+
+// The system ends the process of a closed console 5 s after the event at the latest: the
+// worker's closing is waited for a little less, so that the handler still returns in time.
+const DWORD kClosingWaitMs = 4000;
 
 // At the console there is no manager to report to: the worker's trace lines say how the
 // start-up goes, and nothing here can refuse it.
@@ -37,12 +42,20 @@ void RunInConsole(void)
     RunClockWorker(&kConsoleReporter);
 }
 
-// Runs on a thread the system starts for each console event.
+// Runs on a thread the system starts for each console event. After Ctrl+C or Ctrl+Break the
+// process goes on, and the run ends as the worker returns. After the console's close, a
+// log-off or a shutdown the system ends the process as soon as the handler returns, and a
+// rate the precise mode set would stay in force until Windows restarts: the handler returns
+// only once the worker has handed it back (or the wait's time has run out).
 BOOL WINAPI ConsoleControl(DWORD controlType)
 {
-    if (controlType != CTRL_C_EVENT && controlType != CTRL_BREAK_EVENT)
+    const int processEnds =
+        controlType == CTRL_CLOSE_EVENT || controlType == CTRL_LOGOFF_EVENT || controlType == CTRL_SHUTDOWN_EVENT;
+    if (!processEnds && controlType != CTRL_C_EVENT && controlType != CTRL_BREAK_EVENT)
         return FALSE;
     ConsolePrint("Stopping %s.\n", kDisplayName);
     RequestStop();
+    if (processEnds)
+        WaitForWorkerClosed(kClosingWaitMs);
     return TRUE;
 }

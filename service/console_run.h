@@ -1,4 +1,5 @@
-// `-debug`: the worker in the console, stopped by Ctrl+C or Ctrl+Break.
+// `-debug`: the worker in the console, stopped by Ctrl+C or Ctrl+Break, or by the console's
+// close, a log-off or a shutdown.
 #pragma once
 
 #include <windows.h>
@@ -12,5 +13,6 @@ extern const WorkerReporter kConsoleReporter;
 void RunInConsole(void);
 
 // The console's control handler: Ctrl+C and Ctrl+Break stop the worker and count as
-// handled; every other event is left to the system.
+// handled. The console's close, a log-off and a shutdown stop it too, and return once its
+// closing sequence has handed the clock back, 4 s at most: the process ends when they return.
 BOOL WINAPI ConsoleControl(DWORD controlType);

@@ -19,5 +19,13 @@ enum EventMessage : DWORD {
     // The service's state could not be published: the system's text.
     EVENT_STATUS_NOT_PUBLISHED = 0x80000005,
     // Corrections left unrecorded by the one-a-minute limit: their count.
-    EVENT_CLOCK_SET_COUNT = 0x40000006
+    EVENT_CLOCK_SET_COUNT = 0x40000006,
+    // The precise mode cannot enable the clock privilege: the system's text; only measuring.
+    EVENT_PRECISE_NO_PRIVILEGE = 0x80000007,
+    // The clock's own rate is beyond what the precise mode's rate can take back: that rate.
+    EVENT_PRECISE_LIMITED = 0x80000008,
+    // Neither time adjustment call moved the clock: steps only.
+    EVENT_PRECISE_NO_RATE_CALL = 0x80000009,
+    // Another program's rate is in force on the clock: that rate; steps only.
+    EVENT_PRECISE_RIVAL_RATE = 0x8000000A
 };

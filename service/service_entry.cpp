@@ -43,6 +43,31 @@ void ReportAdjustmentIgnored(const char *adjustment)
     WriteEvent(EVENTLOG_WARNING_TYPE, EVENT_ADJUSTMENT_IGNORED, 1, strings);
 }
 
+// A warning, once for each thing the precise mode cannot do: the service keeps the clock as
+// well as it can all the same (measuring only, or by steps).
+void ReportPreciseWarning(PreciseWarning warning, const char *detail)
+{
+    EventMessage event;
+    switch (warning) {
+    case PRECISE_WARNING_NO_PRIVILEGE:
+        event = EVENT_PRECISE_NO_PRIVILEGE;
+        break;
+    case PRECISE_WARNING_LIMITED:
+        event = EVENT_PRECISE_LIMITED;
+        break;
+    case PRECISE_WARNING_NO_RATE_CALL:
+        event = EVENT_PRECISE_NO_RATE_CALL;
+        break;
+    case PRECISE_WARNING_RIVAL_RATE:
+        event = EVENT_PRECISE_RIVAL_RATE;
+        break;
+    default:
+        return;
+    }
+    LPCSTR strings[1] = {detail ? detail : ""};
+    WriteEvent(EVENTLOG_WARNING_TYPE, event, 1, strings);
+}
+
 // A warning, once a start: the service keeps the clock all the same.
 void ReportTimeServicePeer(const char *type)
 {
@@ -53,8 +78,8 @@ void ReportTimeServicePeer(const char *type)
 }  // namespace
 
 const WorkerReporter kServiceReporter = {ReportStartPending,      ReportRunning,           ReportStartupFailed,
-                                         RecordClockSet,          ReportAdjustmentIgnored, NULL, PublishWorkerStatus,
-                                         ReportTimeServicePeer,   FlushClockSetCount};
+                                         RecordClockSet,          ReportAdjustmentIgnored, ReportPreciseWarning,
+                                         PublishWorkerStatus,     ReportTimeServicePeer,   FlushClockSetCount};
 
 // The start request's arguments have no effect: the settings word is the only setting.
 void WINAPI ServiceEntry(DWORD, LPSTR *)

@@ -42,7 +42,7 @@ int QueryService(SC_HANDLE manager, const char *name, int *installed, SERVICE_ST
 struct Published {
     LONG result;  // the first failure other than a missing key or value
     int found;    // 1 when the key holds anything
-    char mode[16], board[32], state[16], offset[16], halfWidth[16], rate[16];
+    char mode[16], board[32], state[16], offset[16], halfWidth[16], rate[16], rateCall[16], rateScale[16];
     ULONGLONG startedAt, lastComparisonAt, lastCorrectionAt, writtenAt;
     DWORD lastOffsetMs, comparisons, outOfStep, corrections, unrecorded;
 
@@ -75,6 +75,8 @@ void ReadPublished(Published *p)
     p->Text("HalfWidthMs", p->halfWidth, sizeof p->halfWidth);
     p->Text("RatePpm", p->rate, sizeof p->rate);
     p->Text("State", p->state, sizeof p->state);
+    p->Text("RateCall", p->rateCall, sizeof p->rateCall);
+    p->Text("RateScale", p->rateScale, sizeof p->rateScale);
     p->Time("WrittenAtFileTime", &p->writtenAt);
 }
 
@@ -138,6 +140,8 @@ void PrintPublished(const Published &p, ULONGLONG now, int running)
                  static_cast<unsigned long>(p.corrections), static_cast<unsigned long>(p.unrecorded));
     if (p.state[0])
         ConsolePrint("Precise mode: offset %s ms +/- %s ms, rate %s ppm, %s\n", p.offset, p.halfWidth, p.rate, p.state);
+    if (p.rateCall[0])
+        ConsolePrint("Rate call: %s, measured scale %s\n", p.rateCall, p.rateScale);
 }
 
 // The registry tells whether it may set the clock, the manager how it is now.
@@ -194,6 +198,8 @@ int RunStatusCommand(void)
     facts.comparedAgeS = AgeS(published.lastComparisonAt, now);
     facts.lastOffsetMs = static_cast<LONG>(published.lastOffsetMs);
     facts.monitoring = std::strcmp(published.state, PreciseStateWord(PRECISE_MONITORING)) == 0;
+    facts.holdover = std::strcmp(published.state, PreciseStateWord(PRECISE_HOLDOVER)) == 0;
+    facts.limited = std::strcmp(published.state, PreciseStateWord(PRECISE_LIMITED)) == 0;
 
     TimeServicePeer peer;
     ReadTimeServicePeer(&peer);

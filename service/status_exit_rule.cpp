@@ -27,6 +27,11 @@ StatusExit StatusExitFor(const StatusFacts &facts, const char **reason)
         return Because(STATUS_WARNING, "running, but its published state is stale", reason);
     if (facts.monitoring)
         return Because(STATUS_WARNING, "running, but the clock does not follow it: only measuring", reason);
+    // Before the comparisons' age: in holdover there are none, and the state says why.
+    if (facts.holdover)
+        return Because(STATUS_WARNING, "running, but the board gives no time: holdover", reason);
+    if (facts.limited)
+        return Because(STATUS_WARNING, "running, but the clock runs beyond what the rate can take back: limited", reason);
     if (!facts.compared || facts.comparedAgeS > STATUS_RECENT_COMPARISON_S)
         return Because(STATUS_WARNING, "running, but no comparison in the last 10 s", reason);
     if (facts.lastOffsetMs > facts.slopMs || -facts.lastOffsetMs > facts.slopMs)

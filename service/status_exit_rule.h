@@ -20,6 +20,8 @@ struct StatusFacts {
     LONG lastOffsetMs;       // the computer minus the board at that comparison
     LONG slopMs;             // as the service loads it
     int monitoring;          // the precise mode only measures: the clock did not follow it
+    int holdover;            // the precise mode has no time from the board: nothing is compared
+    int limited;             // the clock's own rate is beyond the precise mode's: steps only
     int peerSetsClock;       // Windows' time service may set this clock too
 };
 

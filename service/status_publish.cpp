@@ -9,6 +9,7 @@
 #include "base/file_time.h"
 #include "base/service_names.h"
 #include "engine/board_discovery.h"
+#include "engine/rate_mark.h"
 #include "service/clock_set_log.h"
 #include "service/error_text.h"
 #include "service/event_log.h"
@@ -16,13 +17,7 @@
 
 StatusPublishState g_statusPublish;
 
-const char kStatusKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\ZYN_NT_Horavex2\\Status";
-
 namespace {
-
-// Full control for SYSTEM and Administrators, read for Users; nothing inherited from the
-// service's key.
-const char kStatusKeySecurity[] = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
 
 const char *FamilyName(DWORD family)
 {
@@ -91,15 +86,26 @@ void WriteValues(Writer *out, const WorkerStatus &status)
         out->Figure("HalfWidthMs", "%.3f", status.halfWidthMs);
         out->Figure("RatePpm", "%+.2f", status.ratePpm);
         out->Text("State", status.state);
+        out->Text("RateCall", status.rateCall);
+        out->Figure("RateScale", "%+.3f", status.rateScale);
     }
     out->Time("WrittenAt", status.takenAt);
 }
 
-// The key, volatile and with its protection; a run's first publication starts it afresh.
+// The key, volatile and with its protection; a run's first publication starts it afresh, all
+// but the mark of the program's own rate: that mark is what tells a start after a crash which
+// rate in force is the program's to hand back. It is put back at once, and the key it makes is
+// the one opened here. The worker both marks and publishes, so no mark comes in between.
 LONG OpenStatusKey(HKEY *key)
 {
-    if (!g_statusPublish.published)
+    if (!g_statusPublish.published) {
+        int preciseCall;
+        ULONGLONG adjustment;
+        const int marked = ReadOwnRateMark(&preciseCall, &adjustment);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kStatusKeyPath);
+        if (marked)
+            MarkOwnRate(preciseCall, adjustment);
+    }
     PSECURITY_DESCRIPTOR descriptor = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kStatusKeySecurity, SDDL_REVISION_1, &descriptor, NULL))
         return static_cast<LONG>(GetLastError());

@@ -11,16 +11,16 @@
 //     Comparisons, OutOfStepComparisons, Corrections, UnrecordedCorrections (REG_DWORD)
 //     precise mode only: OffsetMs, HalfWidthMs, RatePpm, State (REG_SZ)
 //
-// Readable by Users, writable by SYSTEM and Administrators only. A run's first publication
-// removes what an earlier run left. A failure is no failure of the service: it is tried again
-// at the next publication, and recorded once in the event log.
+// Readable by Users, writable by SYSTEM and Administrators only (base/service_names). A run's
+// first publication removes what an earlier run left, but for the mark of the program's own
+// clock rate (engine/rate_mark), which stays as long as that rate does. A failure is no
+// failure of the service: it is tried again at the next publication, and recorded once in the
+// event log.
 #pragma once
 
 #include <windows.h>
 
 #include "engine/worker_status.h"
-
-extern const char kStatusKeyPath[];  // "SYSTEM\\CurrentControlSet\\Services\\ZYN_NT_Horavex2\\Status"
 
 struct StatusPublishState {
     int published;        // 1 once this run has written the key

@@ -3,6 +3,7 @@
 
 #include <sddl.h>
 
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 
@@ -39,6 +40,23 @@ std::mutex *LockFor(PSRWLOCK lock)
     if (!mutex)
         mutex = new std::mutex;
     return mutex;
+}
+
+// One real condition variable per address, made and kept as the locks' mutexes are.
+std::map<PCONDITION_VARIABLE, std::condition_variable_any *> &ConditionTable()
+{
+    static std::map<PCONDITION_VARIABLE, std::condition_variable_any *> *table =
+        new std::map<PCONDITION_VARIABLE, std::condition_variable_any *>;
+    return *table;
+}
+
+std::condition_variable_any *ConditionFor(PCONDITION_VARIABLE condition)
+{
+    std::lock_guard<std::mutex> guard(g_lockTableMutex);
+    std::condition_variable_any *&variable = ConditionTable()[condition];
+    if (!variable)
+        variable = new std::condition_variable_any;
+    return variable;
 }
 
 // The descriptors the last test left open are freed at exit, before the record that holds
@@ -160,6 +178,24 @@ MMRESULT WINAPI timeEndPeriod(UINT period)
 void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) { LockFor(lock)->lock(); }
 
 void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock) { LockFor(lock)->unlock(); }
+
+// Recorded as a wait is, while the caller still holds the lock; then the lock's mutex is
+// given up and taken back around a real wait, as the platform does.
+BOOL WINAPI SleepConditionVariableSRW(PCONDITION_VARIABLE condition, PSRWLOCK lock, DWORD milliseconds, ULONG flags)
+{
+    FakeRecord("SleepConditionVariableSRW %u %u", milliseconds, flags);
+    if (g_fakeKernel.conditionWaitsTimeOut) {
+        SetLastError(ERROR_TIMEOUT);
+        return FALSE;
+    }
+    std::unique_lock<std::mutex> held(*LockFor(lock), std::adopt_lock);
+    ConditionFor(condition)->wait(held);
+    held.release();
+    return TRUE;
+}
+
+// Not recorded, as the locks are not.
+void WINAPI WakeAllConditionVariable(PCONDITION_VARIABLE condition) { ConditionFor(condition)->notify_all(); }
 
 // ---- the process, its token and module ----
 
@@ -283,6 +319,13 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR stringSe
     g_fakeKernel.descriptors.insert(descriptor);
     *securityDescriptor = descriptor;
     return TRUE;
+}
+
+std::string FakeDescriptorText(PSECURITY_DESCRIPTOR descriptor)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    std::string *text = static_cast<std::string *>(descriptor);
+    return g_fakeKernel.descriptors.count(text) ? *text : "?";
 }
 
 // A descriptor's DACL is present when its text has a "D:" part, and null when that part

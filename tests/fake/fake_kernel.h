@@ -28,6 +28,11 @@ struct FakeKernelState {
     int waits = 0;
     int maxWaits = 1000000;  // past this every wait fails, so a runaway loop ends
 
+    // A condition variable's wait really waits, for a wake from another thread: no time
+    // passes on the fake, so its time-out never comes. Set, every such wait answers at once
+    // that its time ran out.
+    bool conditionWaitsTimeOut = false;
+
     // The system timer's resolution: a refused request answers TIMERR_NOCANDO. Requests and
     // releases are counted, so that a test sees every granted request given back.
     bool timerPeriodRefused = false;
@@ -58,6 +63,9 @@ struct FakeKernelState {
 extern FakeKernelState g_fakeKernel;
 
 void FakeKernelReset();
+
+// The SDDL text of a live descriptor, "?" for anything else.
+std::string FakeDescriptorText(PSECURITY_DESCRIPTOR descriptor);
 
 // Handles still open: events, process and token.
 int FakeOpenHandles();

@@ -1,6 +1,8 @@
 // Recording fake of the Win32 subset: errors, pauses, beeps, clocks, token, registry.
 #include "fake_platform.h"
 
+#include "fake_kernel.h"
+
 #include "civil_time.h"
 
 #include <cstdarg>
@@ -37,10 +39,29 @@ BOOL SetClock(const char *name, SYSTEMTIME *clock, const DWORD *forcedError, con
     return TRUE;
 }
 
+// The RRF_RT_ flag of a value type: one bit per type up to REG_DWORD, then the multi-string's
+// and the QWORD's, which are not at their types' bits.
+DWORD RestrictFlag(DWORD type)
+{
+    if (type <= REG_DWORD)
+        return 1u << type;
+    return type == REG_MULTI_SZ ? 0x20 : type == REG_QWORD ? RRF_RT_REG_QWORD : 0;
+}
+
+// A sub-key of HKLM or of a key open in the fake.
 std::string KeyPath(HKEY root, LPCSTR subKey)
 {
-    std::string path = root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKEY?";
+    auto open = g_keyHandles.find(reinterpret_cast<std::uintptr_t>(root));
+    std::string path = root == HKEY_LOCAL_MACHINE ? "HKLM" : open != g_keyHandles.end() ? open->second : "HKEY?";
     return path + "\\" + (subKey ? subKey : "");
+}
+
+HKEY OpenKeyHandle(const std::string &path)
+{
+    const std::uintptr_t handle = g_nextKeyHandle++;
+    g_keyHandles[handle] = path;
+    ++g_fake.openKeys;
+    return reinterpret_cast<HKEY>(handle);
 }
 
 }  // namespace
@@ -161,8 +182,25 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER *frequency) { frequency->Qua
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *count) { count->QuadPart = GetTickCount64() * 10000; return TRUE; }
 void WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME time) { CivilToFileTime(g_fake.systemTime, time); }
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *, LPFILETIME) { return FALSE; }
-BOOL WINAPI GetSystemTimeAdjustment(PDWORD, PDWORD, PBOOL) { return FALSE; }
-BOOL WINAPI SetSystemTimeAdjustment(DWORD, BOOL) { return FALSE; }
+BOOL WINAPI GetSystemTimeAdjustment(PDWORD adjustment, PDWORD increment, PBOOL disabled)
+{
+    const FakeState::Adjustment &a = g_fake.timeAdjustment;
+    *adjustment = a.adjustment;
+    *increment = a.increment;
+    *disabled = a.disabled;
+    return a.readable;
+}
+
+BOOL WINAPI SetSystemTimeAdjustment(DWORD adjustment, BOOL disabled)
+{
+    FakeRecord("SetSystemTimeAdjustment %lu %d", static_cast<unsigned long>(adjustment), disabled);
+    FakeState::Adjustment &a = g_fake.timeAdjustment;
+    if (!a.ignoreSets) {
+        a.disabled = disabled;
+        a.adjustment = disabled ? a.increment : adjustment;
+    }
+    return TRUE;
+}
 
 BOOL WINAPI SetLocalTime(const SYSTEMTIME *time)
 {
@@ -232,23 +270,36 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAllPrivileges, PTOKE
 
 // ---- advapi32: registry ----
 
+// Only a key that is there opens.
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result)
+{
+    const std::string path = KeyPath(key, subKey);
+    FakeRecord("RegOpenKeyExA %s %u 0x%x", path.c_str(), options, desired);
+    if (g_fake.registry.count(path) == 0)
+        return ERROR_FILE_NOT_FOUND;
+    *result = OpenKeyHandle(path);
+    return ERROR_SUCCESS;
+}
+
+// Security attributes are recorded by their descriptor's text, a stack address would say nothing.
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                             REGSAM desired, LPSECURITY_ATTRIBUTES securityAttributes, PHKEY result,
                             LPDWORD disposition)
 {
     const std::string path = KeyPath(key, subKey);
-    FakeRecord("RegCreateKeyExA %s %u %p %u 0x%x %p", path.c_str(), reserved, static_cast<void *>(keyClass),
-               options, desired, static_cast<void *>(securityAttributes));
+    if (securityAttributes)
+        FakeRecord("RegCreateKeyExA %s %u %p %u 0x%x sd=%s", path.c_str(), reserved, static_cast<void *>(keyClass),
+                   options, desired, FakeDescriptorText(securityAttributes->lpSecurityDescriptor).c_str());
+    else
+        FakeRecord("RegCreateKeyExA %s %u %p %u 0x%x (nil)", path.c_str(), reserved, static_cast<void *>(keyClass),
+                   options, desired);
     if (g_fake.createKeyError != 0)
         return g_fake.createKeyError;
     const bool existed = g_fake.registry.count(path) != 0;
     g_fake.registry[path];
-    const std::uintptr_t handle = g_nextKeyHandle++;
-    g_keyHandles[handle] = path;
-    ++g_fake.openKeys;
-    *result = reinterpret_cast<HKEY>(handle);
+    *result = OpenKeyHandle(path);
     if (disposition)
-        *disposition = existed ? 2 : 1;
+        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     return ERROR_SUCCESS;
 }
 
@@ -298,7 +349,7 @@ LONG WINAPI RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, DWORD flags,
     const FakeRegistryValue *value = FakeRegistryGet(subKey, valueName);
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
-    if (flags != RRF_RT_ANY && !(flags & (1u << value->type)))
+    if (flags != RRF_RT_ANY && !(flags & RestrictFlag(value->type)))
         return ERROR_UNSUPPORTED_TYPE;
     if (type)
         *type = value->type;

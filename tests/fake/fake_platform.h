@@ -50,6 +50,16 @@ struct FakeState {
     DWORD adjustEnableError = 0;
     DWORD adjustDisableError = 0;
 
+    // The system's time adjustment, legacy units: unreadable, or in force (not disabled) with
+    // its value. Sets are recorded and take effect unless `ignoreSets`.
+    struct Adjustment {
+        bool readable = false;
+        BOOL disabled = TRUE;
+        DWORD adjustment = 156250;
+        DWORD increment = 156250;
+        bool ignoreSets = false;
+    } timeAdjustment;
+
     // Registry: full key path ("HKLM\\...") to its values. Keys are created on demand.
     std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;
     LONG createKeyError = 0;

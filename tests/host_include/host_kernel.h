@@ -15,6 +15,11 @@ typedef struct _RTL_SRWLOCK {
 } SRWLOCK, *PSRWLOCK;
 #define SRWLOCK_INIT {0}
 
+typedef struct _RTL_CONDITION_VARIABLE {
+    PVOID Ptr;
+} CONDITION_VARIABLE, *PCONDITION_VARIABLE;
+#define CONDITION_VARIABLE_INIT {0}
+
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES eventAttributes, BOOL manualReset, BOOL initialState,
                            LPCSTR name);
 BOOL WINAPI SetEvent(HANDLE event);
@@ -23,6 +28,9 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
 void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock);
 void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock);
+BOOL WINAPI SleepConditionVariableSRW(PCONDITION_VARIABLE conditionVariable, PSRWLOCK lock, DWORD milliseconds,
+                                      ULONG flags);
+void WINAPI WakeAllConditionVariable(PCONDITION_VARIABLE conditionVariable);
 
 DWORD WINAPI GetCurrentProcessId(void);
 HANDLE WINAPI OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);

@@ -7,8 +7,11 @@ typedef HKEY *PHKEY;
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define KEY_ALL_ACCESS 0xF003FL
 #define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
 #define REG_OPTION_NON_VOLATILE 0x00000000L
 #define REG_OPTION_VOLATILE 0x00000001L
+#define REG_CREATED_NEW_KEY 0x00000001L
+#define REG_OPENED_EXISTING_KEY 0x00000002L
 #define RRF_RT_REG_SZ 0x00000002
 #define RRF_RT_REG_DWORD 0x00000010
 #define RRF_RT_REG_QWORD 0x00000040
@@ -21,6 +24,7 @@ typedef HKEY *PHKEY;
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                             REGSAM desired, LPSECURITY_ATTRIBUTES securityAttributes, PHKEY result,
                             LPDWORD disposition);

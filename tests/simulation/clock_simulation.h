@@ -10,6 +10,35 @@
 
 #include "sim_platform.h"
 
+// What happens to the computer or the board while the precise mode runs, at a moment of
+// virtual time (atS, from the start), for a while (forS; 0 for what is done at once), by an
+// amount whose unit the kind names. The runner applies each at the first poll at or after
+// atS.
+enum SimDisturbanceKind {
+    SIM_CLOCK_STEPPED,          // another steps the computer clock by amount ms (an administrator,
+                                // another program's one-off set)
+    SIM_SUSPENDED,              // the computer sleeps forS with the counter standing still; on
+                                // resume its clock is read again from the hardware clock: moved
+                                // on by forS, amount ms off. No poll meanwhile.
+    SIM_SUSPENDED_COUNTER_RUNS, // the same, with the counter running on
+    SIM_BOARD_FROZEN,           // for forS every read answers the word of the moment it froze
+    SIM_BOARD_SILENT,           // for forS every read fails
+    SIM_BOARD_JUMPS,            // the board's time jumps by amount ms
+    SIM_ZONE_CHANGES,           // the computer's local time moves by amount ms from UTC (its time
+                                // zone, or daylight saving)
+    SIM_RIVAL_SERVICE,          // for forS another time service, every 10 min, sets a rate of its
+                                // own of amount ppm, the other way each time, and steps the clock
+                                // to within 4 ms of the board; at the end it hands the rate back
+    SIM_DRIFT_STEPS             // the oscillator's drift becomes amount ppm
+};
+
+struct SimDisturbance {
+    SimDisturbanceKind kind;
+    double atS;
+    double forS;
+    double amount;  // ms or ppm, by kind
+};
+
 struct SimScenario {
     LONG slopMs;              // the settings word's slop
     int driftPpm;             // the computer clock's rate error; positive: it runs fast
@@ -35,6 +64,8 @@ struct SimScenario {
     bool adjustmentIgnored = false;
     int leftoverRatePpm = 0;  // an adjustment in force at the start, left by a run that ended without handing it back
     std::uint64_t mostTicks = ~0ULL;  // the precise mode's run ends after so many ticks too
+    SimPreciseCalls preciseCalls = SIM_PRECISE_CALLS_NONE;  // the finer rate calls the system has
+    std::vector<SimDisturbance> disturbances;                // in the order of atS
 };
 
 // 24 h from 2026-03-01 12:00:00.137 on the board (so midnight falls half-way), the computer
@@ -88,6 +119,13 @@ SimResult RunSimulation(const SimScenario &scenario);
 // faults: 1 % of the polls preempted by up to 30 ms on top of the jitter, by default.
 SimScenario SimPreciseScenario(int driftPpm);
 
+// The clock has recovered from a disturbance once it holds as a locked clock does: within
+// SIM_RECOVERED_MS of the board, and so at SIM_RECOVERED_PERCENT of the polls from then on
+// until the next disturbance or the run's end (one poll within it could be a swing through
+// zero, or a clock drifting by on its way elsewhere).
+const double SIM_RECOVERED_MS = 3;
+const int SIM_RECOVERED_PERCENT = 99;
+
 struct SimPreciseResult {
     double firstStepS = -1;  // -1: never stepped
     double lockS = -1;       // first "locked"; -1: never
@@ -96,6 +134,21 @@ struct SimPreciseResult {
     double longestBracketGapS = 0;  // between two brackets the fit took
     int endState = 0;               // PreciseState at the end
     std::vector<SimSample> samples;
+    // From the first step on (from the start when the clock starts within the slop), at every
+    // tick: the largest |offset|; the time beyond the slop while the board gave a time (neither
+    // silent nor frozen; a suspend counts as neither), in all and the longest in a row; the
+    // steps after the first that left the clock further from the board than they found it;
+    // the time the mode spent monitoring.
+    double largestAbsMs = 0;
+    double beyondSlopS = 0, longestBeyondSlopS = 0;
+    int stepsAway = 0;
+    double monitoringS = 0;
+    // Of the disturbances with an end, how many ended, and the longest time from an end to the
+    // clock's having recovered (before the next one began); -1 when it never did.
+    int disturbancesEnded = 0;
+    double slowestRecoveryS = 0;
+    int rateCall = 0;      // the engine's RateCall at the end
+    double rateScale = 0;  // and the rate call's measured scale
 };
 
 SimPreciseResult RunPreciseSimulation(const SimScenario &scenario);
@@ -110,3 +163,20 @@ struct SimPreciseCase {
 };
 
 std::vector<SimPreciseCase> SimPreciseCases(void);
+
+// The precise mode against disturbances (docs/accuracy.md's fourth table), at slop 150 from
+// the precise scenario's start, each over its own duration: steps of the computer clock by
+// others, suspends, a frozen, a silent and a jumping board, a change of time zone, a rival
+// time service, slow reads, heavy preemption, large drifts and a step in the drift, the finer
+// rate calls in their four variants, a clock that follows no rate, midnight, and a start
+// within the slop.
+struct SimDisturbanceCase {
+    const char *name;
+    SimScenario scenario;
+    bool heldLikePlain;  // locks and holds as the plain cases: within 300 s, 1 ms mean, 3 ms p99
+    int rateCall;        // the engine's RateCall the mode must end with; -1: any
+    int endState;        // the PreciseState it must end in; -1: any
+    double rateScale;    // the scale it must have measured for its call; 0: any
+};
+
+std::vector<SimDisturbanceCase> SimDisturbanceCases(void);

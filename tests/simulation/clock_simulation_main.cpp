@@ -2,17 +2,21 @@
 // +20, +100 and -100 ppm, first on the 1 ms system timer that the worker asks for (51 ms
 // waits ending on a 1 ms tick, then up to 1 ms late), then on Windows' default 15.625 ms
 // timer tick, which a process gets when its request is refused (polls 62.5 ms apart); then
-// the precise mode at slop 150 (SimPreciseCases). It writes the figures as Markdown tables
-// and the offset against time as data files for gnuplot (tests/simulation/make_accuracy_docs.sh
-// draws them): FILE, and FILE.precise for the precise mode, every second.
+// the precise mode at slop 150 (SimPreciseCases), and the precise mode against disturbances
+// (SimDisturbanceCases, each over its own duration, whatever --hours says). It writes the
+// figures as Markdown tables and the offset against time as data files for gnuplot
+// (tests/simulation/make_accuracy_docs.sh draws them): FILE, and FILE.precise for the precise
+// mode, every second.
 //
-//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--precise-table FILE] [--data FILE]
+//   clock_simulation [--hours H] [--seeds N] [--table FILE] [--precise-table FILE]
+//                    [--disturbance-table FILE] [--data FILE]
 //
 // Each case of the 1 ms timer runs with the seeds 1 to N (default 1) of the jitter, seed k
 // starting the day (12:00:00) at millisecond 137 + 397 (k - 1), modulo 1000, so that the
 // first comparisons fall at different places; the figures are over all of them. The data
 // file holds seed 1 only. Without --table the tables go to standard output, the precise one
-// last unless --precise-table names its file; without --data no data file is made.
+// and the disturbances' after them unless --precise-table and --disturbance-table name their
+// files; without --data no data file is made.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +26,8 @@
 #include <vector>
 
 #include "clock_simulation.h"
+#include "engine/clock_rate.h"
+#include "engine/precise_clock.h"
 
 namespace {
 
@@ -37,6 +43,7 @@ struct Options {
     const char *tablePath = nullptr;
     const char *dataPath = nullptr;
     const char *preciseTablePath = nullptr;
+    const char *disturbanceTablePath = nullptr;
 };
 
 int ParseOptions(int argc, char **argv, Options *options)
@@ -53,6 +60,8 @@ int ParseOptions(int argc, char **argv, Options *options)
             options->dataPath = argv[++i];
         else if (std::strcmp(argv[i], "--precise-table") == 0 && hasValue)
             options->preciseTablePath = argv[++i];
+        else if (std::strcmp(argv[i], "--disturbance-table") == 0 && hasValue)
+            options->disturbanceTablePath = argv[++i];
         else
             return 0;
     }
@@ -188,6 +197,98 @@ void WritePreciseTable(std::FILE *out, const Options &options, std::int64_t dura
     }
 }
 
+// Seed k of a case starts at millisecond 137 + 397 (k - 1) of its own second, as the 1 ms
+// timer's cases do.
+std::int64_t StartMsOfDayForSeed(std::int64_t caseStartMsOfDay, int seed)
+{
+    return caseStartMsOfDay / 1000 * 1000 + (137 + 397 * (seed - 1)) % 1000;
+}
+
+// The state each run ended in, "locked" when all ended alike, else "locked 7, monitoring 3";
+// then the rate call and its measured scale, of the first run.
+std::string EndStates(const std::vector<SimPreciseResult> &runs)
+{
+    std::string states;
+    for (int state = PRECISE_ACQUIRING; state <= PRECISE_LIMITED; ++state) {
+        int count = 0;
+        for (const SimPreciseResult &r : runs)
+            count += r.endState == state;
+        if (count == 0)
+            continue;
+        states += states.empty() ? "" : ", ";
+        states += PreciseStateWord(static_cast<PreciseState>(state));
+        if (count != static_cast<int>(runs.size()))
+            states += " " + std::to_string(count);
+    }
+    char call[64];
+    std::snprintf(call, sizeof call, "; %s, scale %.4g", RateCallWord(static_cast<RateCall>(runs.front().rateCall)),
+                  runs.front().rateScale);
+    return states + call;
+}
+
+// One row of the disturbances' table: a case over its seeds.
+void WriteDisturbanceRow(std::FILE *out, const char *name, const std::vector<SimPreciseResult> &runs)
+{
+    double lockSumS = 0, lockMaxS = 0, meanSumMs = 0, p99Ms = 0, largestMs = 0, beyondS = 0, longestBeyondS = 0,
+           monitoringSumS = 0, recoveryS = 0;
+    int unlocked = 0, steps = 0, away = 0, unrecovered = 0, disturbed = 0;
+    for (const SimPreciseResult &r : runs) {
+        unlocked += r.lockS < 0;
+        if (r.lockS >= 0) {
+            lockSumS += r.lockS;
+            lockMaxS = std::max(lockMaxS, r.lockS);
+            meanSumMs += r.meanAbsAfterLockMs;
+            p99Ms = std::max(p99Ms, r.p99AbsAfterLockMs);
+        }
+        largestMs = std::max(largestMs, r.largestAbsMs);
+        beyondS = std::max(beyondS, r.beyondSlopS);
+        longestBeyondS = std::max(longestBeyondS, r.longestBeyondSlopS);
+        steps += r.stepsAfterFirst;
+        away += r.stepsAway;
+        monitoringSumS += r.monitoringS;
+        disturbed += r.disturbancesEnded > 0;
+        unrecovered += r.disturbancesEnded > 0 && r.slowestRecoveryS < 0;
+        recoveryS = std::max(recoveryS, r.slowestRecoveryS);
+    }
+    const int n = static_cast<int>(runs.size());
+    const int locked = n - unlocked;
+    std::fprintf(out, "| %s | ", name);
+    if (locked == 0)
+        std::fprintf(out, "never | | |");
+    else
+        std::fprintf(out, "%.0f / %.0f%s | %.3f | %.3f |", lockSumS / locked, lockMaxS,
+                     unlocked ? (" (" + std::to_string(unlocked) + " never)").c_str() : "", meanSumMs / locked, p99Ms);
+    std::fprintf(out, " %.1f | %.1f / %.1f | %d (%d) | %.0f | ", largestMs, beyondS, longestBeyondS, steps, away,
+                 monitoringSumS / n);
+    if (disturbed == 0)
+        std::fprintf(out, "- |");
+    else if (unrecovered)
+        std::fprintf(out, "never in %d of %d |", unrecovered, n);
+    else
+        std::fprintf(out, "%.0f |", recoveryS);
+    std::fprintf(out, " %s |\n", EndStates(runs).c_str());
+}
+
+// Every disturbance case with the seeds and starts of the 1 ms timer's cases.
+void WriteDisturbanceTable(std::FILE *out, const Options &options)
+{
+    std::fprintf(out, "| case | time to lock, mean / max (s) | mean \\|offset\\| after lock (ms) | 99th percentile (ms) "
+                      "| largest \\|offset\\| (ms) | beyond the slop, in all / longest in a row (s) "
+                      "| steps after the first (away from the board) | monitoring, mean (s) "
+                      "| slowest recovery to 3 ms (s) | end state; rate call, scale |\n"
+                      "|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
+    for (const SimDisturbanceCase &c : SimDisturbanceCases()) {
+        std::vector<SimPreciseResult> runs;
+        for (int seed = 1; seed <= options.seeds; ++seed) {
+            SimScenario scenario = c.scenario;
+            scenario.seed = static_cast<std::uint32_t>(seed);
+            scenario.startMsOfDay = StartMsOfDayForSeed(c.scenario.startMsOfDay, seed);
+            runs.push_back(RunPreciseSimulation(scenario));
+        }
+        WriteDisturbanceRow(out, c.name, runs);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -195,7 +296,7 @@ int main(int argc, char **argv)
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr, "usage: clock_simulation [--hours H] [--seeds N] [--table FILE] [--precise-table FILE] "
-                             "[--data FILE]\n");
+                             "[--disturbance-table FILE] [--data FILE]\n");
         return 2;
     }
     const std::int64_t durationS = static_cast<std::int64_t>(options.hours * 3600);
@@ -260,6 +361,16 @@ int main(int argc, char **argv)
     WritePreciseTable(precise, options, durationS, data);
     if (data)
         std::fclose(data);
+    std::FILE *disturbed = options.disturbanceTablePath ? std::fopen(options.disturbanceTablePath, "w") : precise;
+    if (!disturbed) {
+        std::perror(options.disturbanceTablePath);
+        return 1;
+    }
+    if (disturbed == precise)
+        std::fprintf(precise, "\nThe precise mode against disturbances, slop 150 ms:\n\n");
+    WriteDisturbanceTable(disturbed, options);
+    if (disturbed != precise)
+        std::fclose(disturbed);
     if (precise != table)
         std::fclose(precise);
     if (table != stdout)

@@ -29,7 +29,7 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$build/tests/simulation/clock_simulation" --seeds 10 --table "$work/table.md" --precise-table "$work/precise.md" \
-    --data "$work/accuracy.dat"
+    --disturbance-table "$work/disturbed.md" --data "$work/accuracy.dat"
 
 # The data file holds one block per case of the 1 ms timer, seed 1: slops 50, 150, 250, each
 # with drifts 0, +20, +100 and -100 ppm (blocks 0 to 11, in the order of the first table).
@@ -83,8 +83,9 @@ unset multiplot
 EOF
 
 # The page: tests/simulation/accuracy_page.md with its tables filled in.
-awk -v tables="$work/table.md" -v precise="$work/precise.md" '
+awk -v tables="$work/table.md" -v precise="$work/precise.md" -v disturbed="$work/disturbed.md" '
     $0 == "@TABLES@" { while ((getline line < tables) > 0) print line; next }
     $0 == "@PRECISE_TABLE@" { while ((getline line < precise) > 0) print line; next }
+    $0 == "@DISTURBANCE_TABLE@" { while ((getline line < disturbed) > 0) print line; next }
     { print }' "$root/tests/simulation/accuracy_page.md" > "$root/docs/accuracy.md"
 echo "Wrote $root/docs/accuracy.md, $root/docs/accuracy.png and $root/docs/accuracy-precise.png"

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <future>
+#include <mutex>
+#include <thread>
 
 #include "fake_kernel.h"
 #include "fake_platform.h"
@@ -19,6 +22,7 @@
 #include "test_support.h"
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::IsEmpty;
 
 namespace {
@@ -274,38 +278,70 @@ TEST_F(CommandLineTest, DebugRunsTheWorkerInTheConsoleUntilCtrlC)
 struct ControlCase {
     const char *name;
     DWORD type;
-    bool handled;
+    std::vector<std::string> calls;  // the stop, the handler's wait, the closing's timer, its return
 };
 
 void PrintTo(const ControlCase &c, std::ostream *os) { *os << c.name; }
 
 class ControlTable : public CommandLineTest, public ::testing::WithParamInterface<ControlCase> {};
 
-TEST_P(ControlTable, HandlesOnlyCtrlCAndCtrlBreak)
+// As Windows does, the handler runs on a thread of its own, started here at the worker's second
+// wait, which goes on once the handler waits or has returned. The process ends when the handler
+// of a close, a log-off or a shutdown returns: by then the closing sequence has given the timer
+// back and the precise mode's rate with it. Ctrl+C and Ctrl+Break return at once.
+TEST_P(ControlTable, StopsTheWorkerAndWaitsForItsClosingOnlyWhenTheProcessEnds)
 {
-    ASSERT_TRUE(CreateStopEvent());
-    g_fake.calls.clear();
+    g_console.consoleMode = 1;
+    std::promise<void> waitingOrReturned;
+    std::once_flag told;
+    auto tell = [&] { std::call_once(told, [&] { waitingOrReturned.set_value(); }); };
+    g_fake.onCall = [&](const std::string &call) {
+        if (call.rfind("SleepConditionVariableSRW", 0) == 0)
+            tell();
+        if (call == "timeEndPeriod 1") {  // the closing has begun, and has handed nothing back yet
+            EXPECT_EQ(g_stopRequest.closed, 0);
+        }
+    };
+    std::thread handler;
+    g_fakeKernel.onWait = [&](int wait) {
+        if (wait != 2)
+            return;
+        handler = std::thread([&] {
+            FakeRecord("handler returned %d", ConsoleControl(GetParam().type));
+            tell();
+        });
+        waitingOrReturned.get_future().wait();
+    };
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(ConsoleControl(GetParam().type), GetParam().handled ? TRUE : FALSE);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), GetParam().handled ? "Stopping ZYN NT Horavex Service2.\n" : "");
-    EXPECT_EQ(FakeCallsNamed("SetEvent").size(), GetParam().handled ? 1u : 0u);
-    CloseStopEvent();
+    RunWorker();
+    handler.join();
+    EXPECT_THAT(::testing::internal::GetCapturedStdout(), EndsWith(" Initialize Token Privileges  \nStopping ZYN NT Horavex Service2.\n"));
+    EXPECT_EQ(CallsOnly({"SetEvent", "SleepConditionVariableSRW", "timeEndPeriod", "handler"}), GetParam().calls);
 }
 
+const std::vector<std::string> kReturnsAtOnce = {"SetEvent 0x100", "handler returned 1", "timeEndPeriod 1"};
+const std::vector<std::string> kWaitsForTheClosing = {"SetEvent 0x100", "SleepConditionVariableSRW 4000 0",
+                                                      "timeEndPeriod 1", "handler returned 1"};
+
 INSTANTIATE_TEST_SUITE_P(ConsoleEvents, ControlTable,
-                         ::testing::Values(ControlCase{"CtrlC", CTRL_C_EVENT, true},
-                                           ControlCase{"CtrlBreak", CTRL_BREAK_EVENT, true},
-                                           ControlCase{"Close", CTRL_CLOSE_EVENT, false},
-                                           ControlCase{"Logoff", CTRL_LOGOFF_EVENT, false},
-                                           ControlCase{"Shutdown", CTRL_SHUTDOWN_EVENT, false}),
+                         ::testing::Values(ControlCase{"CtrlC", CTRL_C_EVENT, kReturnsAtOnce},
+                                           ControlCase{"CtrlBreak", CTRL_BREAK_EVENT, kReturnsAtOnce},
+                                           ControlCase{"Close", CTRL_CLOSE_EVENT, kWaitsForTheClosing},
+                                           ControlCase{"Logoff", CTRL_LOGOFF_EVENT, kWaitsForTheClosing},
+                                           ControlCase{"Shutdown", CTRL_SHUTDOWN_EVENT, kWaitsForTheClosing}),
                          [](const ::testing::TestParamInfo<ControlCase> &info) { return info.param.name; });
 
-TEST_F(CommandLineTest, CtrlCBeforeTheStopEventExistsOnlyPrints)
+// Before the worker's stop event exists, or once it is closed again, there is nothing to stop
+// or to wait for: a close returns at once too (a wait would answer only when its time ran out).
+TEST_F(CommandLineTest, AStopBeforeTheStopEventExistsOnlyPrints)
 {
-    ::testing::internal::CaptureStdout();
-    EXPECT_TRUE(ConsoleControl(CTRL_C_EVENT));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Stopping ZYN NT Horavex Service2.\n");
-    EXPECT_THAT(FakeCallsNamed("SetEvent"), IsEmpty());
+    g_fakeKernel.conditionWaitsTimeOut = true;
+    for (DWORD type : {CTRL_C_EVENT, CTRL_CLOSE_EVENT}) {
+        ::testing::internal::CaptureStdout();
+        EXPECT_TRUE(ConsoleControl(type));
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Stopping ZYN NT Horavex Service2.\n");
+    }
+    EXPECT_THAT(CallsOnly({"SetEvent", "SleepConditionVariableSRW"}), IsEmpty());
 }
 
 }  // namespace

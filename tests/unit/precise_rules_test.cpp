@@ -44,8 +44,8 @@ TEST(PreciseRulesTest, TheBracketFromTwoReads)
 }
 
 // Twenty brackets of an edge every second on the counter, then the brackets offered: one no
-// line through the others can reach is dropped; once 6 of the last 16 are, the fit starts
-// again from the newest.
+// line through the others can reach is dropped; a second dropped in a row that agrees with the
+// first starts the fit again from the two.
 TEST(PreciseRulesTest, ABracketNoLineFitsIsDroppedAndTooManyStartTheFitAgain)
 {
     struct Case {
@@ -58,7 +58,7 @@ TEST(PreciseRulesTest, ABracketNoLineFitsIsDroppedAndTooManyStartTheFitAgain)
     };
     const Case cases[] = {{"in line", 0, 1, 1, 0, 0},
                           {"ending before the edge", -60, 1, 0, 1, 0},
-                          {"a board that jumped half a second", 500, 6, 1, 6, 1}};
+                          {"a board that jumped half a second", 500, 2, 1, 2, 1}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         static EdgeFit fit;
@@ -80,6 +80,33 @@ TEST(PreciseRulesTest, ABracketNoLineFitsIsDroppedAndTooManyStartTheFitAgain)
         EXPECT_EQ(taken, c.lastTaken);
         EXPECT_EQ(fit.rejected, c.rejected);
         EXPECT_EQ(fit.restarts, c.restarts);
+    }
+}
+
+// The servo removes the offset over 10 s (1 ms is 100 ppm) and feeds the clock's own rate
+// forward: whole within a sure half-width (1 ms, 5 ppm), beyond it the sure part whole and
+// the rest at sure / half-width, and never past 500 ppm.
+TEST(PreciseRulesTest, TheServosRate)
+{
+    struct Case {
+        const char *name;
+        ServoInput input;
+        double ratePpm;
+    };
+    const Case cases[] = {
+        {"in step", {0, 0.2, 0, 0.1}, 0},
+        {"a narrow offset whole", {1, 0.5, 0, 0}, -100},
+        {"a sure half-width, still whole", {1, 1, 0, 0}, -100},
+        {"within a wide estimate, at a quarter", {1, 4, 0, 0}, -25},
+        {"behind, the sure part whole and the rest at half", {-3, 2, 0, 0}, 200},
+        {"far ahead, bounded", {10, 4, 0, 0}, -500},
+        {"the clock's own rate fed forward", {0, 0, 20, 1}, -20},
+        {"a wide rate, the sure part whole and the rest at half", {0, 0, 20, 10}, -15},
+        {"a rate beyond the bound", {0, 0, -600, 0}, 500},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NEAR(ServoRatePpm(c.input), c.ratePpm, 1e-9);
     }
 }
 

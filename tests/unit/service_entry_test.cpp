@@ -171,4 +171,22 @@ TEST_F(ServiceEntryTest, AStopAfterTheStoppedReportReportsNothing)
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
 }
 
+// Each thing the precise mode cannot do is a warning entry of its own, with its detail.
+TEST_F(ServiceEntryTest, EachPreciseWarningWritesItsOwnWarningEntry)
+{
+    kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_PRIVILEGE, "Access denied. (0x5)");
+    kServiceReporter.reportPreciseWarning(PRECISE_WARNING_LIMITED, "+620.0 ppm");
+    kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_RATE_CALL, NULL);
+    kServiceReporter.reportPreciseWarning(PRECISE_WARNING_RIVAL_RATE, "+12.50 ppm");
+    const std::vector<FakeEvent> events = FakeEvents();
+    ASSERT_EQ(events.size(), 4u);
+    const std::pair<DWORD, std::string> expected[] = {
+        {0x80000007, "Access denied. (0x5)"}, {0x80000008, "+620.0 ppm"}, {0x80000009, ""}, {0x8000000A, "+12.50 ppm"}};
+    for (size_t i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(events[i].type, EVENTLOG_WARNING_TYPE) << i;
+        EXPECT_EQ(events[i].eventId, expected[i].first) << i;
+        EXPECT_THAT(events[i].strings, ElementsAre(expected[i].second)) << i;
+    }
+}
+
 }  // namespace

@@ -14,10 +14,11 @@ struct ExitCase {
     const char *name;
     StatusFacts facts;
     StatusExit exit;
+    const char *reason;  // the words -status prints after the status
 };
 
 // Running, published 2 s ago, compared 1 s ago 12 ms ahead with a slop of 150, alone.
-StatusFacts Fine(void) { return StatusFacts{1, 1, SERVICE_RUNNING, 0, 1, 2, 1, 1, 12, 150, 0, 0}; }
+StatusFacts Fine(void) { return StatusFacts{1, 1, SERVICE_RUNNING, 0, 1, 2, 1, 1, 12, 150, 0, 0, 0, 0}; }
 
 StatusFacts With(void (*change)(StatusFacts *))
 {
@@ -28,31 +29,44 @@ StatusFacts With(void (*change)(StatusFacts *))
 
 TEST(StatusRulesTest, TheExitStatusFollowsThePluginConvention)
 {
+    const char *const inStep = "running, in step";
+    const char *const noRecent = "running, but no comparison in the last 10 s";
+    const char *const stale = "running, but its published state is stale";
+    const char *const stopped = "stopped";
     const ExitCase cases[] = {
-        {"running, in step, recent", Fine(), STATUS_OK},
-        {"a difference of the slop itself is in step", With([](StatusFacts *f) { f->lastOffsetMs = -150; }), STATUS_OK},
-        {"compared 10 s ago", With([](StatusFacts *f) { f->comparedAgeS = 10; }), STATUS_OK},
-        {"out of step", With([](StatusFacts *f) { f->lastOffsetMs = 151; }), STATUS_WARNING},
-        {"compared over 10 s ago", With([](StatusFacts *f) { f->comparedAgeS = 10.1; }), STATUS_WARNING},
-        {"no comparison yet", With([](StatusFacts *f) { f->compared = 0; }), STATUS_WARNING},
-        {"published over 30 s ago: stale", With([](StatusFacts *f) { f->publishedAgeS = 30.1; }), STATUS_WARNING},
-        {"nothing published", With([](StatusFacts *f) { f->published = 0; }), STATUS_WARNING},
-        {"the precise mode only measures", With([](StatusFacts *f) { f->monitoring = 1; }), STATUS_WARNING},
+        {"running, in step, recent", Fine(), STATUS_OK, inStep},
+        {"a difference of the slop itself is in step", With([](StatusFacts *f) { f->lastOffsetMs = -150; }), STATUS_OK,
+         inStep},
+        {"compared 10 s ago", With([](StatusFacts *f) { f->comparedAgeS = 10; }), STATUS_OK, inStep},
+        {"out of step", With([](StatusFacts *f) { f->lastOffsetMs = 151; }), STATUS_WARNING, "running, but out of step"},
+        {"compared over 10 s ago", With([](StatusFacts *f) { f->comparedAgeS = 10.1; }), STATUS_WARNING, noRecent},
+        {"no comparison yet", With([](StatusFacts *f) { f->compared = 0; }), STATUS_WARNING, noRecent},
+        {"published over 30 s ago: stale", With([](StatusFacts *f) { f->publishedAgeS = 30.1; }), STATUS_WARNING, stale},
+        {"nothing published", With([](StatusFacts *f) { f->published = 0; }), STATUS_WARNING, stale},
+        {"the precise mode only measures", With([](StatusFacts *f) { f->monitoring = 1; }), STATUS_WARNING,
+         "running, but the clock does not follow it: only measuring"},
+        // Holdover compares nothing, and says so rather than that no comparison is recent.
+        {"holdover", With([](StatusFacts *f) { f->holdover = 1, f->comparedAgeS = 60; }), STATUS_WARNING,
+         "running, but the board gives no time: holdover"},
+        {"limited, out of step", With([](StatusFacts *f) { f->limited = 1, f->lastOffsetMs = 151; }), STATUS_WARNING,
+         "running, but the clock runs beyond what the rate can take back: limited"},
         {"Windows' time service sets the clock too", With([](StatusFacts *f) { f->peerSetsClock = 1; }),
-         STATUS_WARNING},
-        {"starting", With([](StatusFacts *f) { f->state = SERVICE_START_PENDING; }), STATUS_WARNING},
-        {"stopping", With([](StatusFacts *f) { f->state = SERVICE_STOP_PENDING; }), STATUS_CRITICAL},
-        {"stopped, a stale state left", With([](StatusFacts *f) { f->state = SERVICE_STOPPED; }), STATUS_CRITICAL},
+         STATUS_WARNING, "running, but Windows' time service may set this clock too"},
+        {"starting", With([](StatusFacts *f) { f->state = SERVICE_START_PENDING; }), STATUS_WARNING, "not running yet"},
+        {"stopping", With([](StatusFacts *f) { f->state = SERVICE_STOP_PENDING; }), STATUS_CRITICAL, stopped},
+        {"stopped, a stale state left", With([](StatusFacts *f) { f->state = SERVICE_STOPPED; }), STATUS_CRITICAL,
+         stopped},
         {"the start-up failed",
          With([](StatusFacts *f) { f->state = SERVICE_STOPPED, f->exitCode = ERROR_SERVICE_SPECIFIC_ERROR; }),
-         STATUS_CRITICAL},
-        {"not installed", With([](StatusFacts *f) { f->installed = 0; }), STATUS_CRITICAL},
-        {"nothing could be read", With([](StatusFacts *f) { f->readable = 0; }), STATUS_UNKNOWN},
+         STATUS_CRITICAL, "the start-up failed"},
+        {"not installed", With([](StatusFacts *f) { f->installed = 0; }), STATUS_CRITICAL, "not installed"},
+        {"nothing could be read", With([](StatusFacts *f) { f->readable = 0; }), STATUS_UNKNOWN,
+         "the state could not be read"},
     };
     for (const ExitCase &c : cases) {
         const char *reason = nullptr;
         EXPECT_EQ(StatusExitFor(c.facts, &reason), c.exit) << c.name;
-        EXPECT_NE(reason, nullptr) << c.name;
+        EXPECT_STREQ(reason, c.reason) << c.name;
     }
 }
 

@@ -32,7 +32,7 @@ void ResetEverything()
     g_timeCheck = TimeCheckState{};
     g_board = BoardRecord{0, 0, 0};
     g_worker = WorkerState{};
-    g_stopRequest = StopRequestState{NULL, SRWLOCK_INIT};
+    g_stopRequest = StopRequestState{NULL, SRWLOCK_INIT, CONDITION_VARIABLE_INIT, 0};
     g_serviceInstall = ServiceInstallState{};
     g_clockSetLog = ClockSetLogState{};
     InitStatusReporting();

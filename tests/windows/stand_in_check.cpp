@@ -35,6 +35,7 @@ constexpr bool sameText(const char *a, const char *b) {
 
 // One overload for each type of a brace initializer the stand-in defines.
 constexpr bool sameInitializer(const SRWLOCK &a, const SRWLOCK &b) { return a.Ptr == b.Ptr; }
+constexpr bool sameInitializer(const CONDITION_VARIABLE &a, const CONDITION_VARIABLE &b) { return a.Ptr == b.Ptr; }
 
 }  // namespace stand_in
 
