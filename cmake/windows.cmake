@@ -28,10 +28,11 @@ add_executable(RUZivEr2 ${CMAKE_SOURCE_DIR}/service/main.cpp)
 target_link_libraries(${HORAVEX_PROGRAM} PRIVATE horavex_service)
 # Each layer with the system's libraries it calls: base beeps (user32); engine reads the board
 # (the reader library), sets up security and the clock (advapi32) and the timer (winmm); service
-# talks to the manager and the event log (advapi32).
+# talks to the manager and the event log (advapi32) and keeps the console run's session window
+# (user32).
 target_link_libraries(horavex_base PUBLIC user32)
 target_link_libraries(horavex_engine PUBLIC zyn_nttc advapi32 winmm)
-target_link_libraries(horavex_service PUBLIC advapi32)
+target_link_libraries(horavex_service PUBLIC advapi32 user32)
 target_link_options(${HORAVEX_PROGRAM} PRIVATE ${HORAVEX_WIN_LINK_OPTIONS})
 
 add_test(NAME reader_imports_by_ordinal

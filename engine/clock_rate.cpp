@@ -190,6 +190,15 @@ int ReadClockRate(double *ratePpm, int *isOwn)
     return 1;
 }
 
+int OthersRateInForce(void)
+{
+    const RateCall call = g_clockRate.rateSet ? g_clockRate.setWith
+                          : g_clockRate.call == RATE_CALL_PRECISE ? RATE_CALL_PRECISE : RATE_CALL_LEGACY;
+    Adjustment read;
+    return ReadAdjustment(call, &read) && !read.disabled &&
+           !(g_clockRate.rateSet && read.adjustment == g_clockRate.adjustment);
+}
+
 int SetClockRate(TimeCheckInputs *inputs, double wantedPpm, double *ratePpm, int *foreign)
 {
     *ratePpm = 0;

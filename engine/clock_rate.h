@@ -70,6 +70,10 @@ void UseRateCall(RateCall call, double scale);
 // 0 when it cannot be read.
 int ReadClockRate(double *ratePpm, int *isOwn);
 
+// Whether a rate of another's is in force: the system does not keep the clock, and the
+// adjustment is not the program's own (even one of the clock's nominal rate).
+int OthersRateInForce(void);
+
 // Gives the clock a rate of the program's own with the call in use, in whole units of its
 // adjustment. Returns 1 when reading it back shows it in force, 0 when it does not (the call
 // failed or changed nothing), with *ratePpm the rate read back and *foreign 1 when what is in

@@ -64,9 +64,10 @@ const double kStepToleranceS = 5e-3;
 // out-of-step comparison in a row; one the clock did not follow doubles the wait, up to
 // kMostStepBackoffS.
 const double kStepSpacingS = 2;
-// A clock the rate does not hold is stepped when a narrow estimate (within kNarrowS) says it
-// may be beyond the slop within kStepLeadS.
-const double kNarrowS = 5e-3;
+// A clock the rate does not hold is stepped when a narrow estimate (within kNarrowS, its rate
+// within kNarrowRate) says it may be beyond the slop within kStepLeadS.
+const double kNarrowS = 2e-3;
+const double kNarrowRate = 20e-6;
 const double kStepLeadS = 5;
 const double kMostStepBackoffS = 64;
 // Locked: the clock surely within 2 ms of the board (the offset and the estimate's half-width
@@ -280,12 +281,7 @@ void RatesNotFollowed(const ClockReading &reading)
 
 // While another's rate is in force it is looked at every second: once the system keeps the
 // clock again, the program may steer it.
-int RivalGone(void)
-{
-    double ratePpm = 0;
-    int isOwn = 0;
-    return ReadClockRate(&ratePpm, &isOwn) && ratePpm == 0;
-}
+int RivalGone(void) { return !OthersRateInForce(); }
 
 // After the hour: a rate of another's still in force means another hour; otherwise the clock's
 // own rate and the calls are measured afresh, since whatever kept the clock from following
@@ -293,10 +289,7 @@ int RivalGone(void)
 void EndMonitoring(const ClockReading &reading)
 {
     PreciseClockState &p = g_preciseClock;
-    double ratePpm = 0;
-    int isOwn = 0;
-    if (ReadClockRate(&ratePpm, &isOwn) && ratePpm != 0 && !isOwn) {
-        p.ratePpm = ratePpm;
+    if (OthersRateInForce()) {
         p.monitoringUntilCount = reading.count + CountsFor(kMonitoringS);
         return;
     }
@@ -395,8 +388,10 @@ void TryCall(RateCall call, double trialPpm, const ClockReading &reading, double
     StartTrack(&p.sinceAnchor, reading);
     if (SetTrialRate(&p.inputs, call, offsetS > 0 ? -trialPpm : trialPpm, &p.trialNominalPpm))
         return;
-    // Not read back as set: the call does nothing here.
-    if (call == RATE_CALL_PRECISE) {
+    // Not read back as set: another's rate came first, or the call does nothing here.
+    if (OthersRateInForce()) {
+        YieldToRival(reading);
+    } else if (call == RATE_CALL_PRECISE) {
         p.coarseCall = RATE_CALL_NONE;
         TryCall(RATE_CALL_LEGACY, kTrialPpm, reading, offsetS);
     } else if (p.coarseCall == RATE_CALL_PRECISE) {
@@ -416,7 +411,7 @@ void MeasureNaturalRate(const ClockReading &reading, double offsetS)
         return;
     p.naturalRate = TrackDifferenceS(p.sinceAnchor, reading, 0) / spanS;
     p.naturalRateKnown = 1;
-    if (p.monitoring != MONITORING_NONE)
+    if (p.monitoring != MONITORING_NONE || p.phase != PHASE_NATURAL)
         return;
     p.coarseCall = RATE_CALL_NONE;
     p.trialRaised = 0;
@@ -447,17 +442,28 @@ void WatchForOutsideChange(const ClockReading &reading, double elapsedS)
 }
 
 // Every kRateCheckS while steering, the clock must have advanced as the counter and the rates
-// in force say. Two checks in a row that find it did not, and the rates are not followed.
+// in force say. A clock off its track by about what the rates added did not follow them: two
+// such checks in a row, and the rates are not followed. Off by something else, the clock's own
+// rate against the counter has changed (the two run on different oscillators): it is taken
+// from the check, and the mode goes on.
 void CheckRatesFollowed(const ClockReading &reading)
 {
     PreciseClockState &p = g_preciseClock;
-    if (p.phase != PHASE_STEERING || SecondsOf(reading.count - p.sinceCheck.anchorCount) < kRateCheckS)
+    const double spanS = SecondsOf(reading.count - p.sinceCheck.anchorCount);
+    if (p.phase != PHASE_STEERING || spanS < kRateCheckS)
         return;
     const double differenceS = TrackDifferenceS(p.sinceCheck, reading, p.naturalRate);
+    const double slewedS = p.sinceCheck.slewedS;
     StartTracks(reading);
     if (std::fabs(differenceS) <= kMostRateDifferenceS) {
         p.notFollowedChecks = 0;
         p.rateNotFollowedTold = 0;
+        return;
+    }
+    if (std::fabs(differenceS + slewedS) >= std::fabs(differenceS) / 2) {
+        p.naturalRate += differenceS / spanS;
+        p.notFollowedChecks = 0;
+        ConsoleTrace(" The clock's own rate changed by %+.2f ppm \n", differenceS / spanS * kPpm);
         return;
     }
     if (++p.notFollowedChecks >= kChecksNotFollowed)
@@ -526,10 +532,10 @@ void StepClock(const ClockReading &reading, double offsetS)
                                             p.inputs.useUtc};
         if (p.inputs.corrected)
             p.inputs.corrected(&correction);
+        // The clock jumped: its tracks start again from here, and a measurement of its own
+        // rate with them. A clock that did not move keeps its tracks.
+        StartTracks(after);
     }
-    // The clock jumped: its tracks start again from here, and a measurement of its own rate
-    // with them.
-    StartTracks(after);
     if (std::fabs(offsetAfterS) > kStepToleranceS) {
         StepNotFollowed(after);
         return;
@@ -549,20 +555,18 @@ int RateHoldsClock(void)
 }
 
 // How fast the clock runs from the board now, in s a second: its own rate and the rate in
-// force; while its own is unknown, as fast as a clock may.
+// force.
 double DriftNow(const Measurement &measured)
 {
-    const PreciseClockState &p = g_preciseClock;
-    if (!p.naturalRateKnown)
-        return kUnknownRateBound;
-    return std::fabs(ClockRatePpm(measured) + p.ratePpm) / kPpm;
+    return std::fabs(ClockRatePpm(measured) + g_preciseClock.ratePpm) / kPpm;
 }
 
 // A step needs the privilege, an estimate of the present, at least two brackets behind it
 // once the first step is made or the fit started again, and the spacing since the last. Then
 // a clock is stepped once it is surely beyond the slop; one the rate does not hold already
-// when a narrow estimate says it may be beyond it within kStepLeadS, so that it never runs
-// past the slop for long, as the other mode would not let it.
+// when a narrow estimate says it may be beyond it within kStepLeadS at the rate it drifts (once
+// that is known: 16 s after the start), so that it never runs past the slop for long, as the
+// other mode would not let it.
 int ShouldStep(const ClockReading &reading, const Measurement &measured)
 {
     const PreciseClockState &p = g_preciseClock;
@@ -574,7 +578,8 @@ int ShouldStep(const ClockReading &reading, const Measurement &measured)
     const double offsetS = std::fabs(measured.offsetS);
     if (offsetS - measured.halfWidthS > slopS)
         return 1;
-    return !RateHoldsClock() && measured.halfWidthS <= kNarrowS &&
+    return !RateHoldsClock() && p.naturalRateKnown && measured.halfWidthS <= kNarrowS &&
+           measured.counterRateHalfWidth <= kNarrowRate &&
            offsetS + measured.halfWidthS + DriftNow(measured) * kStepLeadS > slopS;
 }
 
@@ -666,7 +671,7 @@ void FollowTheClock(const ClockReading &reading, double elapsedS, double offsetS
     if (p.monitoring != MONITORING_NONE && p.phase != PHASE_NO_RATE &&
         (reading.count >= p.monitoringUntilCount || (p.monitoring == MONITORING_RIVAL && RivalGone())))
         EndMonitoring(reading);
-    if (p.phase == PHASE_NATURAL && !p.naturalRateKnown)
+    if ((p.phase == PHASE_NATURAL || p.phase == PHASE_NO_RATE) && !p.naturalRateKnown)
         MeasureNaturalRate(reading, offsetS);
     else if (p.phase == PHASE_TRIAL)
         FollowTrial(reading, offsetS);
@@ -687,7 +692,11 @@ void RunSecondsWork(void)
     if (!haveEstimate)
         return;
     const int holdover = reading.count - p.lastEdgeCount > p.holdoverCounts;
-    if (!holdover) {
+    if (holdover) {
+        // The line carried on from the last edge, its half-width growing: shown, not compared.
+        p.offsetMs = measured.offsetS * kMsPerS;
+        p.halfWidthMs = measured.halfWidthS * kMsPerS;
+    } else {
         Compare(reading, measured);
         if (ShouldStep(reading, measured))
             StepClock(reading, measured.offsetS);

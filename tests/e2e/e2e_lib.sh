@@ -40,6 +40,8 @@ readonly E2E_POLL_MS=51
 # Slack for a loaded two-core machine on top of an expected duration (upper bounds only:
 # lower bounds are the program's own pauses, which no load can shorten).
 readonly E2E_SLACK_MS=${E2E_SLACK_MS:-2000}
+# The precise mode's line of each second at the console.
+readonly E2E_OFFSET_LINE='^ Offset [+-][0-9]+\.[0-9]{3} ms \+/- [0-9]+\.[0-9]{3} ms, rate [+-][0-9]+\.[0-9]{2} ppm, (acquiring|locked|stepped|monitoring|holdover|limited) $'
 # The 22 candidate addresses, in the order the program probes them.
 readonly E2E_CANDIDATES="0x200 0x220 0x280 0x2A0 0x300 0x320 0x380 0x3A0 0xC000 0xC400 0xC800 0xCC00 0xD000 0xD400 0xD800 0xDC00 0xCD00 0xCE00 0xCF00 0xDD00 0xDE00 0xDF00"
 
@@ -166,6 +168,13 @@ e2e_wait_for() {
         (( $(e2e_now_ms) < deadline )) || wine_fail "waited $seconds s for $what"
         sleep 0.1
     done
+}
+
+# 0 when FILE (CRs dropped) has a line that matches the extended regular expression; for
+# e2e_wait_for.
+#   e2e_has_line FILE ERE
+e2e_has_line() {
+    [ -f "$1" ] && wine_text "$1" | grep -q -E -- "$2"
 }
 
 # Copies the program and the stand-in library into FOLDER, with a ZYN_NTTC.ini of the lines

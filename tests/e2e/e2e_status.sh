@@ -3,9 +3,9 @@
 # running in step (exit 0, every published value there), Windows' time service made to exist
 # in the registry (exit 1), stopped (exit 2), removed with its status key (exit 2, not
 # installed), loaded again in the precise mode on a board 300 ms ahead with slop 50 (exit 1:
-# the step does not move Wine's clock, and the mode only measures; its figures published too)
-# with the time service's warning entry at the start, the volatile key gone once Wine's server
-# has restarted, and a start with no board (exit 2, the failed step).
+# the steps do not move Wine's clock, no rate call does, and the mode only measures; its
+# figures published too) with the time service's warning entry at the start, the volatile key
+# gone once Wine's server has restarted, and a start with no board (exit 2, the failed step).
 #
 #   e2e_status.sh BITS PROGRAM LIBRARY TEMPLATE CASE_DIR
 set -u
@@ -78,17 +78,21 @@ e2e_step "precise, 300 ms ahead, slop 50: stepped, not followed, exit 1; the tim
 printf '%s\r\n' "offset_ms = 300" > "$folder/ZYN_NTTC.ini"
 e2e_command_run load-50 "$program" -load L 50 precise
 e2e_start_service_running
-e2e_wait_for 15 "-status to say the clock does not follow" \
+# Only measuring once the clock's own rate has run 16 s with no step in between and no rate
+# call moved it: the steps not followed back off (2, 4, 8, 16, 32 s), so 31 to 47 s in.
+e2e_wait_for 60 "-status to say the clock does not follow" \
     status_says "Status: 1 WARNING, running, but the clock does not follow it: only measuring"
 expect_status out-of-step 1 "^Settings: local time, slop 50 ms, precise mode$" \
     "^Last comparison [0-9]+\\.[0-9] s ago: computer [0-9]+ ms behind the board$" \
-    "^Precise mode: offset -[0-9]+\\.[0-9]{3} ms \\+/- [0-9.]+ ms, rate \\+0\\.00 ppm, monitoring$"
-for value in OffsetMs HalfWidthMs RatePpm State; do
+    "^Precise mode: offset -[0-9]+\\.[0-9]{3} ms \\+/- [0-9.]+ ms, rate \\+0\\.00 ppm, monitoring$" \
+    "^Rate call: (precise|legacy|none|unmeasured), measured scale [+-][0-9]+\\.[0-9]{3}$"
+for value in OffsetMs HalfWidthMs RatePpm State RateCall RateScale; do
     e2e_reg_value "value-$value" "$STATUS_KEY" "$value" || wine_fail "the status key has no $value"
 done
-# Wine prints an entry's strings: the time service's Type at the start, then the step not followed.
-[ "$(e2e_eventlog_strings "$E2E_DIR/wine.err" warn | tr '\n' ' ')" = "NTP step " ] ||
-    wine_fail "warning entries: '$(e2e_eventlog_strings "$E2E_DIR/wine.err" warn | tr '\n' ' ')', expected NTP and step"
+# Wine prints an entry's strings: the time service's Type at the start, then the step not
+# followed, then that no rate call moves the clock (an entry whose one string is empty).
+[ "$(e2e_eventlog_strings "$E2E_DIR/wine.err" warn | tr '\n' '|')" = "NTP|step||" ] ||
+    wine_fail "warning entries: '$(e2e_eventlog_strings "$E2E_DIR/wine.err" warn | tr '\n' '|')', expected NTP|step||"
 e2e_stop_service_cleanly 0x6
 
 e2e_step "the key is volatile: gone once Wine's server has restarted"

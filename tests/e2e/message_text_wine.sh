@@ -49,7 +49,7 @@ expect_text clock_set_count \
     "ZYN NT Horavex Service2 set the computer's clock 29 more times within a minute of its last entry; they were not recorded one by one.\r\n" \
     0x40000006 29
 expect_text adjustment_ignored \
-    "The computer's clock did not follow the rate that ZYN NT Horavex Service2 set: another time service may be setting the clock, or the system ignores the change. The service only measures the clock now, and tries again in an hour.\r\n" \
+    "The computer's clock did not follow the rate that ZYN NT Horavex Service2 set: another time service may be setting the clock, or the system ignores the change. A step is tried again after a wait that doubles each time; rates that are not followed give way to steps only, and are tried again in an hour.\r\n" \
     0x80000003 rate
 expect_text time_service_peer \
     "Windows' time service (W32Time) may set this computer's clock too: it is not disabled, and its Type is NT5DS. The two services would fight over the clock, which would swing between them. To leave the clock to ZYN NT Horavex Service2, run w32tm /config /syncfromflags:NO /update as an administrator, or set the value Type under HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services\\\\W32Time\\\\Parameters to NoSync, or disable the service.\r\n" \
@@ -57,5 +57,17 @@ expect_text time_service_peer \
 expect_text status_not_published \
     "ZYN NT Horavex Service2 could not publish its state under HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services\\\\ZYN_NT_Horavex2\\\\Status: Access denied. (0x5) It keeps the clock all the same, and tries again every 5 s; this is recorded once.\r\n" \
     0x80000005 'Access denied. (0x5)'
+expect_text precise_no_privilege \
+    "ZYN NT Horavex Service2 cannot enable the clock privilege, so the precise mode only measures the clock and never changes it: Access denied. (0x5)\r\n" \
+    0x80000007 'Access denied. (0x5)'
+expect_text precise_limited \
+    "The computer's clock runs +620.0 ppm off the board, more than the precise mode's rate can take back. ZYN NT Horavex Service2 keeps it within the slop by steps; the clock's oscillator may be failing.\r\n" \
+    0x80000008 '+620.0 ppm'
+expect_text precise_no_rate_call \
+    "Neither of Windows' time adjustment calls moved the computer's clock when ZYN NT Horavex Service2 measured them. The precise mode keeps the clock within the slop by steps only.\r\n" \
+    0x80000009 ''
+expect_text precise_rival_rate \
+    "Another program keeps a rate of its own on the computer's clock (+12.50 ppm). ZYN NT Horavex Service2 leaves it alone and keeps the clock within the slop by steps only; stop the other time service to let the precise mode hold the clock.\r\n" \
+    0x8000000A '+12.50 ppm'
 
 echo "PASS"

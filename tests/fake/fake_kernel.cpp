@@ -261,6 +261,64 @@ BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handlerRoutine, BOOL add)
     return TRUE;
 }
 
+// ---- threads, and a thread's window (user32) ----
+
+// The handle is counted open before the thread runs, so that it is the handle the thread's
+// calls come after; the thread has ended by the time its creator gets it.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES threadAttributes, SIZE_T stackSize,
+                           LPTHREAD_START_ROUTINE startAddress, LPVOID parameter, DWORD creationFlags, LPDWORD threadId)
+{
+    HANDLE thread;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+        FakeRecord("CreateThread %p %zu %p 0x%x %p", static_cast<void *>(threadAttributes), stackSize, parameter,
+                   creationFlags, static_cast<void *>(threadId));
+        thread = NewHandle();
+        g_fakeKernel.otherHandles.insert(Key(thread));
+    }
+    startAddress(parameter);
+    return thread;
+}
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("RegisterClassA 0x%x %s %p", windowClass->style, windowClass->lpszClassName,
+               static_cast<void *>(windowClass->hInstance));
+    g_fakeKernel.windowProcedure = windowClass->lpfnWndProc;
+    return 0xC000;  // the first atom of a registered class
+}
+
+// A window is no kernel object: its handle is out of the range of the kernel's.
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    FakeRecord("CreateWindowExA 0x%x %s %s 0x%x %d %d %d %d %p %p %p %p", exStyle, className, windowName, style, x, y,
+               width, height, static_cast<void *>(parent), static_cast<void *>(menu), static_cast<void *>(instance),
+               param);
+    return reinterpret_cast<HWND>(0x10010);
+}
+
+BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax)
+{
+    FakeRecord("GetMessageA %p %u %u", static_cast<void *>(window), filterMin, filterMax);
+    *message = MSG{};
+    return 0;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG *message)
+{
+    FakeRecord("DispatchMessageA %u", message->message);
+    return 0;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    FakeRecord("DefWindowProcA %p %u %zu %ld", static_cast<void *>(window), message, static_cast<std::size_t>(wParam),
+               static_cast<long>(lParam));
+    return 0;
+}
+
 // Fills the buffer as Windows does: a path that does not fit is cut to size - 1
 // characters and terminated, the result is the size, and the error is
 // ERROR_INSUFFICIENT_BUFFER.

@@ -18,7 +18,7 @@ struct FakeKernelEvent {
 struct FakeKernelState {
     std::uintptr_t nextHandle = 0x100;
     std::map<std::uintptr_t, FakeKernelEvent> events;
-    std::set<std::uintptr_t> otherHandles;  // process and token handles
+    std::set<std::uintptr_t> otherHandles;  // process, token and thread handles
     bool createEventFails = false;
     int deadHandleUses = 0;  // SetEvent or CloseHandle on a handle that is not open
 
@@ -50,6 +50,10 @@ struct FakeKernelState {
 
     PHANDLER_ROUTINE consoleHandler = NULL;  // the handler the program registered
 
+    // A thread runs at once, on its creator's thread, to its end. A window is always made, and
+    // GetMessageA answers 0 at once, as on WM_QUIT, so that a window's thread ends.
+    WNDPROC windowProcedure = NULL;  // the procedure of the last window class registered
+
     std::string modulePath = "C:\\Program Files\\Horavex\\RUZivEr2.exe";
     DWORD moduleFileNameError = 0;  // non-zero: GetModuleFileNameA fails with it
 
@@ -67,5 +71,5 @@ void FakeKernelReset();
 // The SDDL text of a live descriptor, "?" for anything else.
 std::string FakeDescriptorText(PSECURITY_DESCRIPTOR descriptor);
 
-// Handles still open: events, process and token.
+// Handles still open: events, process, token and threads.
 int FakeOpenHandles();

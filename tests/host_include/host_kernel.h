@@ -1,4 +1,4 @@
-// Stand-in <windows.h>: events, waits, locks, the process and its module, local memory.
+// Stand-in <windows.h>: events, waits, locks, threads, the process and its module, local memory.
 #pragma once
 
 #define WAIT_OBJECT_0 ((DWORD)0x00000000)
@@ -39,6 +39,11 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 typedef std::intptr_t(WINAPI *FARPROC)(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
+
+typedef DWORD(WINAPI *PTHREAD_START_ROUTINE)(LPVOID threadParameter);
+typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES threadAttributes, SIZE_T stackSize,
+                           LPTHREAD_START_ROUTINE startAddress, LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
 
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 

@@ -42,6 +42,7 @@ typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef std::size_t SIZE_T;
 typedef std::uintptr_t ULONG_PTR;
+typedef std::uintptr_t UINT_PTR;
 typedef std::uintptr_t DWORD_PTR;
 typedef std::intptr_t LONG_PTR;
 typedef DWORD ACCESS_MASK;
@@ -91,3 +92,4 @@ BOOL WINAPI MessageBeep(UINT type);
 #include "host_service.h"
 #include "host_service_control.h"
 #include "host_service_manager.h"
+#include "host_window.h"

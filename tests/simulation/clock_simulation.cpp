@@ -108,7 +108,8 @@ struct SimAction {
 
 bool Lasts(SimDisturbanceKind kind)
 {
-    return kind == SIM_BOARD_FROZEN || kind == SIM_BOARD_SILENT || kind == SIM_RIVAL_SERVICE;
+    return kind == SIM_BOARD_FROZEN || kind == SIM_BOARD_SILENT || kind == SIM_RIVAL_SERVICE ||
+           kind == SIM_RATES_IGNORED;
 }
 
 std::int64_t NsOf(double seconds) { return std::llround(seconds * SIM_NS_PER_S); }
@@ -189,6 +190,9 @@ void Apply(const SimDisturbance &d, ActionPhase phase, Disturber *disturber)
     case SIM_DRIFT_STEPS:
         disturber->baseDriftPpm = static_cast<int>(d.amount);
         SimSetDriftPpb(std::llround(d.amount * 1000));
+        break;
+    case SIM_RATES_IGNORED:
+        SimIgnoreRates(phase != ACTION_ENDS);
         break;
     }
 }
@@ -556,6 +560,11 @@ std::vector<SimDisturbanceCase> SimDisturbanceCases(void)
     cases.back().rateCall = RATE_CALL_LEGACY;
     cases.back().rateScale = 1;
     // No call moves the clock: the mode says so and holds it within the slop by steps.
+    // Rates followed at first, then no more, for good: the checks of the clock against the
+    // counter find it, and the mode keeps the clock within the slop by steps.
+    cases.push_back(Disturbed("rates not followed from 900 s, +100 ppm", 2400, {{SIM_RATES_IGNORED, 900, 3600, 0}}));
+    cases.back().scenario.driftPpm = 100;
+    cases.back().endState = PRECISE_MONITORING;
     cases.push_back(Plain("no rate followed, +100 ppm", 100, 3600));
     cases.back().scenario.adjustmentIgnored = true;
     cases.back().rateCall = RATE_CALL_NONE;

@@ -29,7 +29,8 @@ enum SimDisturbanceKind {
     SIM_RIVAL_SERVICE,          // for forS another time service, every 10 min, sets a rate of its
                                 // own of amount ppm, the other way each time, and steps the clock
                                 // to within 4 ms of the board; at the end it hands the rate back
-    SIM_DRIFT_STEPS             // the oscillator's drift becomes amount ppm
+    SIM_DRIFT_STEPS,            // the oscillator's drift becomes amount ppm
+    SIM_RATES_IGNORED           // for forS the clock follows no adjustment, read back as set
 };
 
 struct SimDisturbance {

@@ -216,6 +216,12 @@ void SimSuspendNs(std::int64_t forNs, bool counterRuns, std::int64_t clockErrorN
     g_sim.setAtNs = g_sim.nowNs;
 }
 
+void SimIgnoreRates(bool ignored)
+{
+    Restart();
+    g_sim.adjustmentIgnored = ignored;
+}
+
 void SimFreezeBoard(bool frozen)
 {
     g_sim.boardFrozen = frozen;

@@ -149,3 +149,5 @@ void SimHandBackOthersRate(void);
 void SimSuspendNs(std::int64_t forNs, bool counterRuns, std::int64_t clockErrorNs);
 // the board frozen on the word it shows now, or running again;
 void SimFreezeBoard(bool frozen);
+// the system keeping every adjustment as set and read back, but moving the clock by none;
+void SimIgnoreRates(bool ignored);

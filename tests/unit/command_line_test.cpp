@@ -18,6 +18,7 @@
 #include "base/console_output.h"
 #include "service/console_run.h"
 #include "engine/stop_request.h"
+#include "engine/clock_rate.h"
 #include "engine/clock_worker.h"
 #include "test_support.h"
 
@@ -273,12 +274,16 @@ TEST_F(CommandLineTest, DebugRunsTheWorkerInTheConsoleUntilCtrlC)
     EXPECT_THAT(FakeCallsNamed("Sleep"), ElementsAre("Sleep 5000", "Sleep 5000"));
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
     EXPECT_EQ(g_worker.tickCount, 1u);
+    EXPECT_THAT(FakeCallsNamed("CreateWindowExA"), ElementsAre("CreateWindowExA 0x0 ZYN_NT_Horavex2 session ZYN NT "
+                                                               "Horavex Service2 0x0 0 0 0 0 (nil) (nil) (nil) (nil)"));
+    EXPECT_EQ(g_fakeKernel.windowProcedure, &SessionWindowProcedure);
 }
 
 struct ControlCase {
     const char *name;
     DWORD type;
     std::vector<std::string> calls;  // the stop, the handler's wait, the closing's timer, its return
+    UINT message = 0;  // when set, sent to the session's window with `type` as its wParam instead
 };
 
 void PrintTo(const ControlCase &c, std::ostream *os) { *os << c.name; }
@@ -288,14 +293,23 @@ class ControlTable : public CommandLineTest, public ::testing::WithParamInterfac
 // As Windows does, the handler runs on a thread of its own, started here at the worker's second
 // wait, which goes on once the handler waits or has returned. The process ends when the handler
 // of a close, a log-off or a shutdown returns: by then the closing sequence has given the timer
-// back and the precise mode's rate with it. Ctrl+C and Ctrl+Break return at once.
+// back and the precise mode's rate with it. Ctrl+C and Ctrl+Break return at once. The precise
+// mode runs, and has a rate of its own in force from the start of the loop.
 TEST_P(ControlTable, StopsTheWorkerAndWaitsForItsClosingOnlyWhenTheProcessEnds)
 {
     g_console.consoleMode = 1;
+    FakeRegistryPut(kKey, "Discipline", REG_DWORD, {1, 0, 0, 0});
+    g_fake.timeAdjustment.readable = true;
     std::promise<void> waitingOrReturned;
     std::once_flag told;
     auto tell = [&] { std::call_once(told, [&] { waitingOrReturned.set_value(); }); };
     g_fake.onCall = [&](const std::string &call) {
+        if (call == "timeBeginPeriod 1") {
+            g_clockRate.rateSet = 1;
+            g_clockRate.setWith = RATE_CALL_LEGACY;
+            g_clockRate.adjustment = 156300;
+            g_fake.timeAdjustment = FakeState::Adjustment{true, FALSE, 156300};
+        }
         if (call.rfind("SleepConditionVariableSRW", 0) == 0)
             tell();
         if (call == "timeEndPeriod 1") {  // the closing has begun, and has handed nothing back yet
@@ -307,7 +321,9 @@ TEST_P(ControlTable, StopsTheWorkerAndWaitsForItsClosingOnlyWhenTheProcessEnds)
         if (wait != 2)
             return;
         handler = std::thread([&] {
-            FakeRecord("handler returned %d", ConsoleControl(GetParam().type));
+            const LRESULT answer = GetParam().message ? SessionWindowProcedure(NULL, GetParam().message, GetParam().type, 0)
+                                                      : ConsoleControl(GetParam().type);
+            FakeRecord("handler returned %ld", static_cast<long>(answer));
             tell();
         });
         waitingOrReturned.get_future().wait();
@@ -316,20 +332,36 @@ TEST_P(ControlTable, StopsTheWorkerAndWaitsForItsClosingOnlyWhenTheProcessEnds)
     RunWorker();
     handler.join();
     EXPECT_THAT(::testing::internal::GetCapturedStdout(), EndsWith(" Initialize Token Privileges  \nStopping ZYN NT Horavex Service2.\n"));
-    EXPECT_EQ(CallsOnly({"SetEvent", "SleepConditionVariableSRW", "timeEndPeriod", "handler"}), GetParam().calls);
+    EXPECT_EQ(CallsOnly({"SetEvent", "SleepConditionVariableSRW", "timeEndPeriod", "SetSystemTimeAdjustment", "handler"}),
+              GetParam().calls);
 }
 
-const std::vector<std::string> kReturnsAtOnce = {"SetEvent 0x100", "handler returned 1", "timeEndPeriod 1"};
-const std::vector<std::string> kWaitsForTheClosing = {"SetEvent 0x100", "SleepConditionVariableSRW 4000 0",
-                                                      "timeEndPeriod 1", "handler returned 1"};
+const std::vector<std::string> kReturnsAtOnce = {"SetEvent 0x100", "handler returned 1", "timeEndPeriod 1",
+                                                 "SetSystemTimeAdjustment 0 1"};
+const std::vector<std::string> kWaitsForTheClosing = {"SetEvent 0x100", "SleepConditionVariableSRW 4000 0", "timeEndPeriod 1",
+                                                      "SetSystemTimeAdjustment 0 1", "handler returned 1"};
+const std::vector<std::string> kWindowWaitsForTheClosing = {"SetEvent 0x100", "SleepConditionVariableSRW 4000 0",
+                                                            "timeEndPeriod 1", "SetSystemTimeAdjustment 0 1",
+                                                            "handler returned 0"};
 
 INSTANTIATE_TEST_SUITE_P(ConsoleEvents, ControlTable,
                          ::testing::Values(ControlCase{"CtrlC", CTRL_C_EVENT, kReturnsAtOnce},
                                            ControlCase{"CtrlBreak", CTRL_BREAK_EVENT, kReturnsAtOnce},
                                            ControlCase{"Close", CTRL_CLOSE_EVENT, kWaitsForTheClosing},
                                            ControlCase{"Logoff", CTRL_LOGOFF_EVENT, kWaitsForTheClosing},
-                                           ControlCase{"Shutdown", CTRL_SHUTDOWN_EVENT, kWaitsForTheClosing}),
+                                           ControlCase{"Shutdown", CTRL_SHUTDOWN_EVENT, kWaitsForTheClosing},
+                                           ControlCase{"SessionEnds", TRUE, kWindowWaitsForTheClosing, WM_ENDSESSION}),
                          [](const ::testing::TestParamInfo<ControlCase> &info) { return info.param.name; });
+
+// A log-off or a shutdown that is asked about may still be called off: the run goes on until it ends.
+TEST_F(CommandLineTest, ASessionEndThatIsCalledOffLeavesTheWorkerRunning)
+{
+    g_fakeKernel.conditionWaitsTimeOut = true;
+    ASSERT_TRUE(CreateStopEvent());
+    EXPECT_EQ(SessionWindowProcedure(NULL, WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_EQ(SessionWindowProcedure(NULL, WM_ENDSESSION, FALSE, 0), 0);
+    EXPECT_THAT(g_fake.calls, ElementsAre("CreateEventA (nil) 1 0 (null)"));
+}
 
 // Before the worker's stop event exists, or once it is closed again, there is nothing to stop
 // or to wait for: a close returns at once too (a wait would answer only when its time ran out).
