@@ -7,7 +7,8 @@
 // system timer and calls CheckTime every 51 ms until the stop event is signalled (in the
 // precise mode, chosen by the Discipline value, PreciseTick instead). Every way out goes
 // through one closing sequence: give the timer back (and in the precise mode the clock's
-// rate), close the stop event, beep, pause 5 s.
+// rate), mark the worker closed for a console that waits to end, close the stop event, beep,
+// pause 5 s. In the other mode the start-up also hands back a rate a crashed precise run left.
 #pragma once
 
 #include <windows.h>

@@ -46,7 +46,7 @@ enum PreciseState {
 
 // What the precise mode warns of once, beyond a step or rate not followed.
 enum PreciseWarning {
-    PRECISE_WARNING_NO_PRIVILEGE,  // detail: the system's text for the error; only measuring
+    PRECISE_WARNING_NO_PRIVILEGE,  // detail: the error, in decimal ("1300"); only measuring
     PRECISE_WARNING_LIMITED,       // detail: the clock's own rate, as "+620.0 ppm"
     PRECISE_WARNING_NO_RATE_CALL,  // neither rate call moved the clock: steps only
     PRECISE_WARNING_RIVAL_RATE     // detail: the rate in force, as "+12.50 ppm": another's,

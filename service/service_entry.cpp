@@ -2,6 +2,7 @@
 #include "service/service_entry.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "base/service_names.h"
 #include "engine/clock_worker.h"
@@ -64,6 +65,10 @@ void ReportPreciseWarning(PreciseWarning warning, const char *detail)
     default:
         return;
     }
+    // The engine names the privilege's error by its number; the entry gives the system's text.
+    char errorText[LAST_ERROR_TEXT_SIZE];
+    if (warning == PRECISE_WARNING_NO_PRIVILEGE && detail)
+        detail = FormatErrorText(static_cast<DWORD>(std::strtoul(detail, NULL, 10)), errorText, sizeof errorText);
     LPCSTR strings[1] = {detail ? detail : ""};
     WriteEvent(EVENTLOG_WARNING_TYPE, event, 1, strings);
 }

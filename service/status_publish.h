@@ -9,7 +9,7 @@
 //       each with ...FileTime (REG_QWORD, UTC FILETIME, 0 for none)
 //     LastOffsetMs (REG_DWORD, signed: the computer minus the board at the last comparison)
 //     Comparisons, OutOfStepComparisons, Corrections, UnrecordedCorrections (REG_DWORD)
-//     precise mode only: OffsetMs, HalfWidthMs, RatePpm, State (REG_SZ)
+//     precise mode only: OffsetMs, HalfWidthMs, RatePpm, State, RateCall, RateScale (REG_SZ)
 //
 // Readable by Users, writable by SYSTEM and Administrators only (base/service_names). A run's
 // first publication removes what an earlier run left, but for the mark of the program's own

@@ -502,21 +502,21 @@ std::vector<SimDisturbanceCase> SimDisturbanceCases(void)
     // recover from it alone.
     std::vector<SimDisturbanceCase> cases;
     // The precise mode measures the clock's own rate over the 16 s from its first step (in
-    // the first second), then checks the clock against the counter every 32 s, on the second's
-    // work: a step at 16 s lands as the rate is measured, one at 48 s in the second or two
-    // before the first check. Later checks slip a second now and then, as the edges and the
-    // polls fall, so that 16 + 32k s says little of where a later step lands: 1216 s is
-    // anywhere in a check's period.
+    // the first second), tries the rate call for 8 s, then checks the clock against the
+    // counter every 32 s, on the second's work: a step at 16 s lands as the rate is measured,
+    // one at 57 s on the first check's second. Later checks slip a second now and then, as the
+    // edges and the polls fall, so that 25 + 32k s says little of where a later step lands:
+    // 1216 s is anywhere in a check's period.
     const struct {
         const char *name;
         double stepMs;
-    } kSteps[] = {{"clock stepped +2 ms at 48 and 1216 s", 2},
-                  {"clock stepped +30 ms at 48 and 1216 s", 30},
-                  {"clock stepped -100 ms at 48 and 1216 s", -100},
-                  {"clock stepped +2 s at 48 and 1216 s", 2000}};
+    } kSteps[] = {{"clock stepped +2 ms at 57 and 1216 s", 2},
+                  {"clock stepped +30 ms at 57 and 1216 s", 30},
+                  {"clock stepped -100 ms at 57 and 1216 s", -100},
+                  {"clock stepped +2 s at 57 and 1216 s", 2000}};
     for (const auto &step : kSteps)
         cases.push_back(Disturbed(step.name, 1800,
-                                  {{SIM_CLOCK_STEPPED, 48, 0, step.stepMs}, {SIM_CLOCK_STEPPED, 1216, 0, step.stepMs}}));
+                                  {{SIM_CLOCK_STEPPED, 57, 0, step.stepMs}, {SIM_CLOCK_STEPPED, 1216, 0, step.stepMs}}));
     cases.push_back(Disturbed("clock stepped +30 ms at 16 s", 1200, {{SIM_CLOCK_STEPPED, 16, 0, 30}}));
     cases.push_back(Disturbed("suspended 60 s, counter stopped, clock +3 ms", 2400, {{SIM_SUSPENDED, 900, 60, 3}}));
     cases.push_back(Disturbed("suspended 1 h, counter stopped, clock -4 ms", 2400 + 3600, {{SIM_SUSPENDED, 900, 3600, -4}}));

@@ -1,6 +1,8 @@
 // The worker: start-up steps, reports and traces, the polling loop, the closing sequence.
 #include "engine/clock_worker.h"
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -172,6 +174,31 @@ TEST_F(ClockWorkerTest, ConsoleModeTracesEachStepAndEachCheckInStep)
               " 10  2  1  1  149  768 \n");
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
     EXPECT_EQ(g_worker.tickCount, 2u);
+}
+
+// The precise mode proves at its start that the clock privilege can be enabled. With it, the
+// first bracket shows the clock a minute off and it is stepped; without it, the mode says so
+// with the system's word and never touches the clock.
+TEST_F(ClockWorkerTest, ThePreciseModeWithoutTheClockPrivilegeOnlyMeasures)
+{
+    for (bool held : {true, false}) {
+        SCOPED_TRACE(held);
+        TearDown();
+        SetUp();
+        FakeRegistryPut(kKey, "Discipline", REG_DWORD, {1, 0, 0, 0});
+        g_fake.privilegeHeld = held;
+        g_fake.localTime = FakeTime(2026, 3, 1, 12, 1, 10, 0);
+        for (DWORD word : {0x12001000u, 0x12001000u, 0x12001100u, 0x12001100u})
+            FakeQueueWord(word);
+        StopAtWait(3);
+        RunWorker();
+        EXPECT_EQ(FakeCallsNamed("SetLocalTime").size(), held ? 2u : 0u);
+        EXPECT_THAT(FakeCallsNamed("SetSystemTimeAdjustment"), IsEmpty());
+        const std::vector<FakeEvent> events = FakeEvents();
+        EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                                [](const FakeEvent &e) { return e.eventId == 0x80000007 && !e.strings.empty() && e.strings[0] != "1300"; }),
+                  held ? 0 : 1);
+    }
 }
 
 TEST_F(ClockWorkerTest, TheCheckReadsTheAddressTheBoardAnsweredAt)

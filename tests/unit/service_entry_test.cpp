@@ -174,7 +174,7 @@ TEST_F(ServiceEntryTest, AStopAfterTheStoppedReportReportsNothing)
 // Each thing the precise mode cannot do is a warning entry of its own, with its detail.
 TEST_F(ServiceEntryTest, EachPreciseWarningWritesItsOwnWarningEntry)
 {
-    kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_PRIVILEGE, "Access denied. (0x5)");
+    kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_PRIVILEGE, "5");
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_LIMITED, "+620.0 ppm");
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_RATE_CALL, NULL);
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_RIVAL_RATE, "+12.50 ppm");
