@@ -187,7 +187,8 @@ int StartUp(void)
         StartClockRate(&g_worker.timeCheck);
     if (g_settings.precise) {
         const PreciseReporter precise = {g_worker.reporter->reportAdjustmentIgnored, g_worker.reporter->reportPreciseWarning};
-        StartPreciseClock(&g_worker.timeCheck, &precise);
+        const PreciseOptions options = {0, 0};
+        StartPreciseClock(&g_worker.timeCheck, &precise, &options);
     }
     ConsoleTrace(" Initialize Token Privileges  \n");
     return g_worker.reporter->reportRunning();

@@ -200,8 +200,9 @@ int Measure(const ClockReading &reading, Measurement *measured)
     const int current = p.newestTaken && EstimateBoardTime(&p.fit, reading.count, &board);
     if (!current)
         board = FromNewestBracket(reading.count);
-    *measured = Measurement{OffsetS(InTimeBase(reading.fileTime), board.secondOfDay), board.halfWidthS,
-                            board.rateError, board.rateHalfWidth, current};
+    const double boardSecondOfDay = board.secondOfDay + p.options.edgeDelayMs / kMsPerS;
+    *measured = Measurement{OffsetS(InTimeBase(reading.fileTime), boardSecondOfDay), board.halfWidthS, board.rateError,
+                            board.rateHalfWidth, current};
     return 1;
 }
 
@@ -678,6 +679,33 @@ void FollowTheClock(const ClockReading &reading, double elapsedS, double offsetS
     CheckRatesFollowed(reading);
 }
 
+// -measure's second: the board's corrected edge against the clock, the counter's and the
+// clock's rates against the board (the clock's own against the counter measured from the
+// start, the clock never being touched), and from the first estimate within a millisecond on,
+// the sums for the mean and the spread.
+void MeasureOnly(const ClockReading &reading, const Measurement &measured, int holdover)
+{
+    PreciseClockState &p = g_preciseClock;
+    const double spanS = SecondsOf(reading.count - p.sinceAnchor.anchorCount);
+    if (spanS >= 1) {
+        p.naturalRate = TrackDifferenceS(p.sinceAnchor, reading, 0) / spanS;
+        p.naturalRateKnown = 1;
+    }
+    p.offsetMs = measured.offsetS * kMsPerS;
+    p.halfWidthMs = measured.halfWidthS * kMsPerS;
+    if (holdover || !measured.current)
+        return;
+    Compare(reading, measured);
+    p.measureLocked = p.measureLocked || measured.halfWidthS <= kLockS / 2;
+    if (p.measureLocked) {
+        ++p.measuredSeconds;
+        p.measuredSumMs += p.offsetMs;
+        p.measuredSumSquaresMs += p.offsetMs * p.offsetMs;
+    }
+    ConsoleTrace(" Board %+.3f ms +/- %.3f ms against this clock, counter %+.2f ppm, clock %+.2f ppm \n", p.offsetMs,
+                 p.halfWidthMs, measured.counterRate * kPpm, ClockRatePpm(measured));
+}
+
 // Once a second: the board's time, the clock's offset from it, and what to do about it.
 void RunSecondsWork(void)
 {
@@ -692,6 +720,10 @@ void RunSecondsWork(void)
     if (!haveEstimate)
         return;
     const int holdover = reading.count - p.lastEdgeCount > p.holdoverCounts;
+    if (p.options.measureOnly) {
+        MeasureOnly(reading, measured, holdover);
+        return;
+    }
     if (holdover) {
         // The line carried on from the last edge, its half-width growing: shown, not compared.
         p.offsetMs = measured.offsetS * kMsPerS;
@@ -772,12 +804,13 @@ void BeginWith(RateFound found, const ClockReading &reading)
 
 }  // namespace
 
-void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter)
+void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter, const PreciseOptions *options)
 {
     PreciseClockState &p = g_preciseClock;
     p = PreciseClockState{};
     p.inputs = *inputs;
     p.reporter = *reporter;
+    p.options = *options;
     // Windows XP and later always answer, with a rate that never changes.
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -786,7 +819,8 @@ void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *rep
     p.workCounts = CountsFor(kWorkWithoutEdgeS);
     p.holdoverCounts = CountsFor(kHoldoverS);
     StartEdgeFit(&p.fit, p.countsPerSecond);
-    const RateFound found = StartClockRate(&p.inputs);
+    // Only measuring, the adjustment in force is not even looked at.
+    const RateFound found = p.options.measureOnly ? RATE_FOUND_NONE : StartClockRate(&p.inputs);
     const ClockReading reading = ReadClockAgainstCounter();
     p.lastWorkCount = reading.count;
     p.lastEdgeCount = reading.count;
@@ -796,7 +830,10 @@ void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *rep
     p.nextStepCount = reading.count;
     StartTracks(reading);
     p.state = PRECISE_ACQUIRING;
-    BeginWith(found, reading);
+    if (p.options.measureOnly)
+        p.phase = PHASE_NO_RATE;
+    else
+        BeginWith(found, reading);
 }
 
 void PreciseTick(void)
@@ -822,4 +859,8 @@ void PreciseTick(void)
 
 const char *PreciseStateWord(PreciseState state) { return kStateWords[state]; }
 
-void StopPreciseClock(void) { HandBackClockRate(&g_preciseClock.inputs); }
+void StopPreciseClock(void)
+{
+    if (!g_preciseClock.options.measureOnly)
+        HandBackClockRate(&g_preciseClock.inputs);
+}

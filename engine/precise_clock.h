@@ -60,6 +60,14 @@ struct PreciseReporter {
     void (*warn)(PreciseWarning warning, const char *detail);
 };
 
+// How the mode runs: the board's delay (its second began so long before the edge the library
+// shows: every offset is taken against the board's time so corrected), and whether it only
+// measures for -measure, never touching the clock, its rate or the privilege.
+struct PreciseOptions {
+    double edgeDelayMs;
+    int measureOnly;
+};
+
 // The computer clock against the counter: where it stood at the anchor, and how much the
 // program's own rates have moved it since.
 struct ClockTrack {
@@ -120,6 +128,13 @@ struct PreciseClockState {
     int locked;
     int steppedThisSecond;
     PreciseState state;
+    PreciseOptions options;
+    // For -measure: from the first second with the estimate within a millisecond on, the
+    // seconds measured and the sums of the offset and of its square (ms, ms^2).
+    int measureLocked;
+    DWORD measuredSeconds;
+    double measuredSumMs;
+    double measuredSumSquaresMs;
     int stepNotFollowedTold;  // 1 once a step not followed was told, until one lands
     int rateNotFollowedTold;  // 1 once rates not followed were told, until they are
     int limitedTold;
@@ -140,9 +155,9 @@ struct PreciseClockState {
 
 extern PreciseClockState g_preciseClock;
 
-// Prepares the mode with the inputs the time-code check gets, and the reporter it tells what
-// it cannot do.
-void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter);
+// Prepares the mode with the inputs the time-code check gets, the reporter it tells what it
+// cannot do, and how it runs.
+void StartPreciseClock(const TimeCheckInputs *inputs, const PreciseReporter *reporter, const PreciseOptions *options);
 
 // One polling tick.
 void PreciseTick(void);
