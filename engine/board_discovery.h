@@ -22,6 +22,10 @@ struct BoardRecord {
 
 extern BoardRecord g_board;
 
+// A board whose driver comes up late may answer a second pass when the first found nothing:
+// the start-up and -measure ask again after this pause.
+inline constexpr DWORD kDiscoveryRetryPauseMs = 3000;
+
 // Asks each candidate address in turn, stopping at the first board found. Returns 1 when a
 // board was found and recorded, otherwise 0.
 int FindReaderBoard(void);

@@ -90,6 +90,8 @@ int SetOwnAdjustment(TimeCheckInputs *inputs, RateCall call, ULONGLONG adjustmen
     return ReadAdjustment(call, read) && !read->disabled && read->adjustment == adjustment;
 }
 
+}  // namespace
+
 // The precise calls, both from one library or neither. They are documented in an API set
 // that kernelbase.dll serves, and kernel32.dll may not forward them: both are looked in.
 void FindPreciseCalls(void)
@@ -107,6 +109,8 @@ void FindPreciseCalls(void)
     g_clockRate.setPrecise = NULL;
     g_clockRate.getPrecise = NULL;
 }
+
+namespace {
 
 // Each call's increment, fixed by the system at boot. A call whose adjustment cannot be read
 // keeps an increment of 0 and is never used: an adjustment of 0 would stop the clock.

@@ -52,6 +52,10 @@ extern ClockRateState g_clockRate;
 // "unmeasured", "precise", "legacy" or "none".
 const char *RateCallWord(RateCall call);
 
+// Looks the finer calls up, into g_clockRate; both NULL where the system has not both. Only
+// looks: -measure reports the adjustment with them and never sets one.
+void FindPreciseCalls(void);
+
 // Chooses the calls, reads their increments, and looks at the rate in force: a rate the
 // program's mark shows as its own is handed back; any other is left alone. Both modes call it
 // at the start.

@@ -21,15 +21,13 @@ const char kProgramFileSecurity[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
 namespace {
 
 const DWORD kDiscoveryRetryHintMs = 7000;
-const DWORD kDiscoveryRetryPauseMs = 3000;
-const DWORD kPollIntervalMs = 51;
-const UINT kPollTimerPeriodMs = 1;
 const DWORD kClosingPauseMs = 5000;
 static_assert(kClosingHintMs > kClosingPauseMs, "the closing report's hint covers the pause");
 const ULONGLONG kPublishSpacingMs = 5000;
 // Ticks of at least 51 ms that take less than 5 s: from the last publication on, the tick
 // count alone is compared until it reaches this many more, then the time.
 const DWORD kPublishTicksBeforeLooking = kPublishSpacingMs / kPollIntervalMs - 1;
+const double kUsPerMs = 1000;  // the board's delay is stored in us, the precise mode takes ms
 
 // Returns 0 when the start-up must end.
 int ReportStartProgress(DWORD waitHintMs) { return g_worker.reporter->reportStarting(waitHintMs); }
@@ -153,6 +151,8 @@ int StartUp(void)
     LoadSettingsWord();
     if (g_settings.precise)
         ConsoleTrace(" Precise mode \n");
+    if (g_settings.precise && g_settings.edgeDelayUs != 0)
+        ConsoleTrace(" Board delay %.3f ms \n", g_settings.edgeDelayUs / kUsPerMs);
     TakeSettings();
     g_worker.tickCount = 0;
     if (!ReportStartProgress(kStartHintMs))
@@ -187,7 +187,7 @@ int StartUp(void)
         StartClockRate(&g_worker.timeCheck);
     if (g_settings.precise) {
         const PreciseReporter precise = {g_worker.reporter->reportAdjustmentIgnored, g_worker.reporter->reportPreciseWarning};
-        const PreciseOptions options = {0, 0};
+        const PreciseOptions options = {g_settings.edgeDelayUs / kUsPerMs, 0};
         StartPreciseClock(&g_worker.timeCheck, &precise, &options);
     }
     ConsoleTrace(" Initialize Token Privileges  \n");

@@ -21,6 +21,11 @@
 // the service entry makes before the worker runs, and one after each later step.
 inline constexpr DWORD kStartHintMs = 3000;
 
+// The polling period, and the system timer's period asked for while polling (-measure polls
+// so too, so that it measures the board as the service reads it).
+inline constexpr DWORD kPollIntervalMs = 51;
+inline constexpr UINT kPollTimerPeriodMs = 1;
+
 // The wait hint that covers the closing sequence: its beep and its pause of 5 s.
 inline constexpr DWORD kClosingHintMs = 7000;
 

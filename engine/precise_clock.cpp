@@ -681,8 +681,10 @@ void FollowTheClock(const ClockReading &reading, double elapsedS, double offsetS
 
 // -measure's second: the board's corrected edge against the clock, the counter's and the
 // clock's rates against the board (the clock's own against the counter measured from the
-// start, the clock never being touched), and from the first estimate within a millisecond on,
-// the sums for the mean and the spread.
+// start, the clock never being touched), and from the first estimate surely within 2 ms of the
+// board on (the bound of the mode's own lock), the sums for the mean and the spread. A tighter
+// bound may take minutes: with polls that keep to a few places of the second, the region of
+// lines narrows slowly, while the middle of it is already close.
 void MeasureOnly(const ClockReading &reading, const Measurement &measured, int holdover)
 {
     PreciseClockState &p = g_preciseClock;
@@ -696,7 +698,7 @@ void MeasureOnly(const ClockReading &reading, const Measurement &measured, int h
     if (holdover || !measured.current)
         return;
     Compare(reading, measured);
-    p.measureLocked = p.measureLocked || measured.halfWidthS <= kLockS / 2;
+    p.measureLocked = p.measureLocked || measured.halfWidthS <= kLockS;
     if (p.measureLocked) {
         ++p.measuredSeconds;
         p.measuredSumMs += p.offsetMs;

@@ -129,8 +129,8 @@ struct PreciseClockState {
     int steppedThisSecond;
     PreciseState state;
     PreciseOptions options;
-    // For -measure: from the first second with the estimate within a millisecond on, the
-    // seconds measured and the sums of the offset and of its square (ms, ms^2).
+    // For -measure: from the first second with the estimate within 2 ms on, the seconds
+    // measured and the sums of the offset and of its square (ms, ms^2).
     int measureLocked;
     DWORD measuredSeconds;
     double measuredSumMs;

@@ -5,12 +5,14 @@
 
 #include "base/ascii_text.h"
 #include "base/console_output.h"
+#include "engine/board_delay_rule.h"
 
 SettingsState g_settings = {0, 150, 0, 0};
 
 const char kSettingsKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vantrel";
 const char kSettingsValueName[] = "SvcInfo";
 const char kDisciplineValueName[] = "Discipline";
+const char kEdgeDelayValueName[] = "EdgeDelayUs";
 
 namespace {
 
@@ -54,30 +56,36 @@ int StoreFailed(LONG result, const char *call, const char **failedCall)
     return 0;
 }
 
-// Discipline = 1 for the precise mode; otherwise no value at all, so that the key holds just
-// what it held before the mode existed.
-LONG StoreDiscipline(HKEY key, int precise, const char **call)
+// Discipline = 1 for the precise mode, EdgeDelayUs for its delay; otherwise no value at all, so
+// that the key holds just what it held before the mode existed.
+LONG StoreOrDelete(HKEY key, const char *name, int store, DWORD value, const char **call)
 {
-    if (precise) {
+    if (store) {
         *call = "RegSetValueEx";
-        return RegSetValueExA(key, kDisciplineValueName, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&kPreciseDiscipline),
-                              sizeof kPreciseDiscipline);
+        return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);
     }
     *call = "RegDeleteValue";
-    const LONG deleted = RegDeleteValueA(key, kDisciplineValueName);
+    const LONG deleted = RegDeleteValueA(key, name);
     return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
 }
 
-// 1 only for a REG_DWORD of exactly 1: anything else keeps the clock as it was always kept.
-int LoadDiscipline(HKEY key)
+// A REG_DWORD's value; 0 for anything else, which counts as no value.
+DWORD LoadDword(HKEY key, const char *name)
 {
-    DWORD discipline = 0;
+    DWORD value = 0;
     DWORD type = REG_NONE;
-    DWORD length = sizeof discipline;
-    const LONG queried =
-        RegQueryValueExA(key, kDisciplineValueName, NULL, &type, reinterpret_cast<BYTE *>(&discipline), &length);
-    return queried == ERROR_SUCCESS && type == REG_DWORD && length == sizeof discipline &&
-           discipline == kPreciseDiscipline;
+    DWORD length = sizeof value;
+    const LONG queried = RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE *>(&value), &length);
+    return queried == ERROR_SUCCESS && type == REG_DWORD && length == sizeof value ? value : 0;
+}
+
+// As LoadDword, with read access only.
+DWORD ReadStoredDword(const char *name)
+{
+    DWORD value = 0;
+    DWORD length = sizeof value;
+    const LONG read = RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, name, RRF_RT_REG_DWORD, NULL, &value, &length);
+    return read == ERROR_SUCCESS ? value : 0;
 }
 
 // The slop (at least 50 ms) and the time base (any of bits 16-31) of a word that was read.
@@ -92,7 +100,19 @@ void DecodeSettingsWord(SettingsState *settings)
 // 1 when `-load`'s fourth argument, argv[4], is "precise" in any case.
 int WantsPreciseMode(int argc, char **argv) { return argc > 4 && EqualsIgnoringCase(argv[4], "precise"); }
 
+// 1 when the precise mode's delay, argv[5], is given and taken, with *delayUs.
+int GivenBoardDelay(int argc, char **argv, LONG *delayUs)
+{
+    return WantsPreciseMode(argc, argv) && argc > 5 && ParseBoardDelay(argv[5], delayUs);
+}
+
 }  // namespace
+
+const char *RefusedBoardDelay(int argc, char **argv)
+{
+    LONG delayUs;
+    return WantsPreciseMode(argc, argv) && argc > 5 && !ParseBoardDelay(argv[5], &delayUs) ? argv[5] : NULL;
+}
 
 DWORD BuildSettingsWord(int argc, char **argv)
 {
@@ -116,7 +136,11 @@ int StoreSettingsWord(int argc, char **argv, const char **failedCall)
                                   reinterpret_cast<const BYTE *>(&g_settings.settingsWord),
                                   sizeof g_settings.settingsWord);
     if (written == ERROR_SUCCESS)
-        written = StoreDiscipline(key, WantsPreciseMode(argc, argv), &call);
+        written = StoreOrDelete(key, kDisciplineValueName, WantsPreciseMode(argc, argv), kPreciseDiscipline, &call);
+    LONG delayUs = 0;
+    const int delayGiven = GivenBoardDelay(argc, argv, &delayUs);
+    if (written == ERROR_SUCCESS)
+        written = StoreOrDelete(key, kEdgeDelayValueName, delayGiven, static_cast<DWORD>(delayUs), &call);
     RegCloseKey(key);
     return written == ERROR_SUCCESS ? 1 : StoreFailed(written, call, failedCall);
 }
@@ -126,6 +150,7 @@ void LoadSettingsWord(void)
     g_settings.useUtc = 0;
     g_settings.slopMs = kDefaultSlopMs;
     g_settings.precise = 0;
+    g_settings.edgeDelayUs = 0;
     HKEY key;
     if (OpenSettingsKey(&key) != ERROR_SUCCESS)
         return;
@@ -136,7 +161,9 @@ void LoadSettingsWord(void)
     const LONG queried = RegQueryValueExA(key, kSettingsValueName, NULL, &type,
                                           reinterpret_cast<BYTE *>(&g_settings.settingsWord), &length);
     ConsoleTrace("%Xh\n", static_cast<unsigned>(g_settings.settingsWord));
-    g_settings.precise = LoadDiscipline(key);
+    // Only a Discipline of exactly 1: anything else keeps the clock as it was always kept.
+    g_settings.precise = LoadDword(key, kDisciplineValueName) == kPreciseDiscipline;
+    g_settings.edgeDelayUs = static_cast<LONG>(LoadDword(key, kEdgeDelayValueName));
     RegCloseKey(key);
     if (queried == ERROR_SUCCESS)
         DecodeSettingsWord(&g_settings);
@@ -144,15 +171,12 @@ void LoadSettingsWord(void)
 
 void ReadStoredSettings(SettingsState *settings)
 {
-    *settings = SettingsState{0, kDefaultSlopMs, 0, 0};
+    *settings = SettingsState{0, kDefaultSlopMs, 0, 0, 0};
     DWORD type;
     DWORD length = sizeof settings->settingsWord;
     if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSettingsValueName, RRF_RT_ANY, &type,
                      &settings->settingsWord, &length) == ERROR_SUCCESS)
         DecodeSettingsWord(settings);
-    DWORD discipline = 0;
-    length = sizeof discipline;
-    settings->precise = RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kDisciplineValueName, RRF_RT_REG_DWORD,
-                                     &type, &discipline, &length) == ERROR_SUCCESS &&
-                        discipline == kPreciseDiscipline;
+    settings->precise = ReadStoredDword(kDisciplineValueName) == kPreciseDiscipline;
+    settings->edgeDelayUs = static_cast<LONG>(ReadStoredDword(kEdgeDelayValueName));
 }

@@ -7,6 +7,7 @@
 #include "base/console_output.h"
 #include "base/service_names.h"
 #include "service/console_run.h"
+#include "service/measure_command.h"
 #include "service/service_entry.h"
 #include "service/service_install.h"
 #include "service/status_command.h"
@@ -49,12 +50,15 @@ int RunUsagePath(void)
     return 1;
 }
 
+// A refused board's delay is the one -load failure that leaves everything as it was: its
+// exit status says so to a script that cannot read the line.
 int RunLoadPath(int argc, char **argv)
 {
-    SaveSettingsWord(argc, argv);
-    InstallService();
+    const int saved = SaveSettingsWord(argc, argv);
+    if (saved)
+        InstallService();
     Sleep(kCommandPauseMs);
-    return 0;
+    return saved ? 0 : 1;
 }
 
 int RunUnloadPath(void)
@@ -87,6 +91,8 @@ ProgramPath ChooseProgramPath(int argc, char **argv)
         return PROGRAM_PATH_DEBUG;
     if (EqualsIgnoringCase(option, "status"))
         return PROGRAM_PATH_STATUS;
+    if (EqualsIgnoringCase(option, "measure"))
+        return PROGRAM_PATH_MEASURE;
     return PROGRAM_PATH_USAGE;
 }
 
@@ -102,6 +108,8 @@ int RunProgram(int argc, char **argv)
         return RunDebugPath();
     case PROGRAM_PATH_STATUS:
         return RunStatusCommand();
+    case PROGRAM_PATH_MEASURE:
+        return RunMeasureCommand(argc, argv);
     default:
         return RunUsagePath();
     }

@@ -199,11 +199,18 @@ void InstallService(void)
     CloseServiceHandle(manager);
 }
 
-void SaveSettingsWord(int argc, char **argv)
+int SaveSettingsWord(int argc, char **argv)
 {
+    const char *refusedDelay = RefusedBoardDelay(argc, argv);
+    if (refusedDelay != NULL) {
+        ConsolePrint("The board's delay must be a number of ms from -1000 to 1000 with at most three decimals: %s\n",
+                     refusedDelay);
+        return 0;
+    }
     const char *failedCall;
     if (!StoreSettingsWord(argc, argv, &failedCall))
         PrintFailure(failedCall);
+    return 1;
 }
 
 void RemoveService(void)

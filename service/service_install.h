@@ -16,9 +16,11 @@ struct ServiceInstallState {
 
 extern ServiceInstallState g_serviceInstall;
 
-// Stores the settings word from `-load X nnn`; a failure is printed, and the caller installs
-// the service all the same.
-void SaveSettingsWord(int argc, char **argv);
+// Stores the settings word from `-load X nnn [precise [D]]`; a failure is printed, and the
+// caller installs the service all the same. Returns 0 when the board's delay D is refused:
+// that is printed, nothing is stored, and the caller installs nothing either (a mistyped delay
+// must not leave a service that starts with the old one).
+int SaveSettingsWord(int argc, char **argv);
 
 // Registers the running program with the manager as a service of its own process, started
 // automatically under the local system account. A new service is given its description and

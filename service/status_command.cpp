@@ -112,8 +112,11 @@ void PrintService(int installed, const SERVICE_STATUS &status)
 
 void PrintSettings(const SettingsState &settings)
 {
-    ConsolePrint("Settings: %s, slop %ld ms, %s mode\n", settings.useUtc ? "UTC" : "local time",
+    ConsolePrint("Settings: %s, slop %ld ms, %s mode", settings.useUtc ? "UTC" : "local time",
                  static_cast<long>(settings.slopMs), settings.precise ? "precise" : "stepped");
+    if (settings.precise && settings.edgeDelayUs != 0)
+        ConsolePrint(", board delay %.3f ms", settings.edgeDelayUs / 1000.0);
+    ConsolePrint("\n");
 }
 
 void PrintPublished(const Published &p, ULONGLONG now, int running)
@@ -162,18 +165,37 @@ void PrintPeer(const TimeServicePeer &peer, int known, const SERVICE_STATUS &sta
 
 }  // namespace
 
+void QueryServiceStates(ServiceStates *states)
+{
+    *states = ServiceStates{};
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (manager == NULL)
+        return;
+    states->readable = QueryService(manager, kServiceName, &states->installed, &states->status);
+    QueryService(manager, kTimeServiceName, &states->peerInstalled, &states->peerStatus);
+    CloseServiceHandle(manager);
+}
+
+const char *ServiceStateName(DWORD state) { return StateName(state); }
+
+void PrintSettingsLine(const SettingsState &settings) { PrintSettings(settings); }
+
+int PrintTimeServiceLine(const ServiceStates &states)
+{
+    TimeServicePeer peer;
+    ReadTimeServicePeer(&peer);
+    PrintPeer(peer, states.peerInstalled, states.peerStatus);
+    return PeerSetsClock(peer);
+}
+
 int RunStatusCommand(void)
 {
     StatusFacts facts = {};
-    SERVICE_STATUS status = {};
-    SERVICE_STATUS peerStatus = {};
-    int peerInstalled = 0;
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    if (manager != NULL) {
-        facts.readable = QueryService(manager, kServiceName, &facts.installed, &status);
-        QueryService(manager, kTimeServiceName, &peerInstalled, &peerStatus);
-        CloseServiceHandle(manager);
-    }
+    ServiceStates states;
+    QueryServiceStates(&states);
+    const SERVICE_STATUS &status = states.status;
+    facts.readable = states.readable;
+    facts.installed = states.installed;
     if (facts.readable)
         PrintService(facts.installed, status);
     else
@@ -201,10 +223,7 @@ int RunStatusCommand(void)
     facts.holdover = std::strcmp(published.state, PreciseStateWord(PRECISE_HOLDOVER)) == 0;
     facts.limited = std::strcmp(published.state, PreciseStateWord(PRECISE_LIMITED)) == 0;
 
-    TimeServicePeer peer;
-    ReadTimeServicePeer(&peer);
-    PrintPeer(peer, peerInstalled, peerStatus);
-    facts.peerSetsClock = PeerSetsClock(peer);
+    facts.peerSetsClock = PrintTimeServiceLine(states);
 
     const char *reason;
     const StatusExit verdict = StatusExitFor(facts, &reason);

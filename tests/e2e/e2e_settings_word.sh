@@ -64,6 +64,23 @@ example 11 0x32 -load L -100
 example 12 0x4B -load L " 75"
 example 13 0xFFFF0064 -load S 100
 
+e2e_step "-load L 150 precise D: EdgeDelayUs in us (-3.5: 0xFFFFF254), shown by -status; a refused D stores and installs nothing"
+e2e_command_run delay-1 "$program" -load L 150 precise 41.25
+e2e_expect_reg delay-1-reg "$E2E_SETTINGS_KEY" EdgeDelayUs REG_DWORD 41250
+e2e_command_run delay-2 "$program" -load L 150 precise -3.5
+e2e_expect_reg delay-2-reg "$E2E_SETTINGS_KEY" EdgeDelayUs REG_DWORD 0xFFFFF254
+e2e_run delay-status 30 -- "$program" -status
+wine_text "$E2E_DIR/delay-status.out" | grep -q -x "Settings: local time, slop 150 ms, precise mode, board delay -3.500 ms" ||
+    wine_fail "-status does not show the board's delay"
+e2e_run delay-sentinel 60 -- reg.exe add "$E2E_SETTINGS_KEY" /v SvcInfo /t REG_DWORD /d "$SENTINEL" /f
+e2e_run delay-refused 90 -- "$program" -load S 100 precise 1000.5
+[ "$E2E_RC" = 1 ] || wine_fail "-load with a refused delay ended with status $E2E_RC, expected 1"
+# The refusal alone: no "CreateService failed - Service exists.", so nothing was installed.
+e2e_expect_bytes "$E2E_DIR/delay-refused.out" \
+    "The board's delay must be a number of ms from -1000 to 1000 with at most three decimals: 1000.5\r\n"
+e2e_expect_reg delay-refused-word "$E2E_SETTINGS_KEY" SvcInfo REG_DWORD "$SENTINEL"
+e2e_expect_reg delay-refused-reg "$E2E_SETTINGS_KEY" EdgeDelayUs REG_DWORD 0xFFFFF254
+
 e2e_step "a -load over a service whose description and event source were deleted by hand puts both back"
 e2e_run delete-description 30 -- reg.exe delete "$E2E_SERVICE_KEY" /v Description /f
 e2e_run delete-source 30 -- reg.exe delete "$E2E_SOURCE_KEY" /f
@@ -72,6 +89,7 @@ e2e_command_run load-again "$program" -load
 e2e_expect_reg description "$E2E_SERVICE_KEY" Description REG_SZ \
     "Keeps this computer's clock in step with the time code of the reader board."
 e2e_expect_reg source "$E2E_SOURCE_KEY" EventMessageFile REG_EXPAND_SZ "$(e2e_windows_path "$program")"
+e2e_reg_value delay-gone "$E2E_SETTINGS_KEY" EdgeDelayUs && wine_fail "a plain -load left EdgeDelayUs"
 
 e2e_step "-unload after sc delete removes the event source"
 e2e_run sc-delete 30 -- sc.exe delete "$E2E_SERVICE"

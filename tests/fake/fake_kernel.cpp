@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <strings.h>
 
 #include "fake_platform.h"
 #include "fake_service_manager.h"
@@ -322,9 +323,44 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
 // Fills the buffer as Windows does: a path that does not fit is cut to size - 1
 // characters and terminated, the result is the size, and the error is
 // ERROR_INSUFFICIENT_BUFFER.
-// The precise mode's, linked but not exercised (fake_platform.cpp).
-HMODULE WINAPI GetModuleHandleA(LPCSTR) { return NULL; }
-FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR) { return NULL; }
+// Lookups, not recorded: the precise mode's calls are found nowhere (fake_platform.cpp);
+// ntdll's RtlGetVersion answers g_fakeKernel.version, and is recorded when called.
+namespace {
+
+HMODULE const kFakeNtdll = reinterpret_cast<HMODULE>(0x7000);
+
+LONG WINAPI FakeRtlGetVersion(PRTL_OSVERSIONINFOEXW version)
+{
+    FakeRecord("RtlGetVersion %u", version->dwOSVersionInfoSize);
+    const DWORD size = version->dwOSVersionInfoSize;
+    *version = g_fakeKernel.version;
+    version->dwOSVersionInfoSize = size;
+    return 0;
+}
+
+}  // namespace
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR name)
+{
+    return name && strcasecmp(name, "ntdll.dll") == 0 ? kFakeNtdll : NULL;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (module != kFakeNtdll || !g_fakeKernel.rtlGetVersionFound || std::strcmp(name, "RtlGetVersion") != 0)
+        return NULL;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(FakeRtlGetVersion));
+}
+
+// The pseudo-handle of the process, as Windows gives it: nothing to close.
+HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
+
+BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64Process)
+{
+    FakeRecord("IsWow64Process %p", process);
+    *wow64Process = g_fakeKernel.wow64;
+    return TRUE;
+}
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
 {

@@ -54,6 +54,12 @@ struct FakeKernelState {
     // GetMessageA answers 0 at once, as on WM_QUIT, so that a window's thread ends.
     WNDPROC windowProcedure = NULL;  // the procedure of the last window class registered
 
+    // The system as -measure asks after it: ntdll's RtlGetVersion is found and answers this
+    // record (its size set by the caller), and IsWow64Process this flag.
+    bool rtlGetVersionFound = true;
+    OSVERSIONINFOEXW version{0, 10, 0, 19045, 2, {}, 0, 0, 0x100, VER_NT_WORKSTATION, 0};
+    BOOL wow64 = FALSE;
+
     std::string modulePath = "C:\\Program Files\\Horavex\\RUZivEr2.exe";
     DWORD moduleFileNameError = 0;  // non-zero: GetModuleFileNameA fails with it
 

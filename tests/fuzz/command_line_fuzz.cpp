@@ -10,7 +10,8 @@
 //          does not reach are empty
 // Each argument is a block of its own, as long as its text and terminator, so a read past
 // its end is caught. RunProgram must come back; the load, unload and debug paths return 0,
-// the usage path 1 (outside the manager the dispatcher fails) with one event-log entry. The
+// the usage path 1 (outside the manager the dispatcher fails) with one event-log entry, a load
+// whose board's delay is refused 1, storing and installing nothing. The
 // settings value exists only after a load whose key opened and whose write went through,
 // as REG_DWORD of 4 bytes holding the word that the storing rule gives for the arguments,
 // worked out here on its own: 0 or 0xFFFF0000 (upper-case S first in the second argument)
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "engine/clock_worker.h"
+#include "engine/settings_word.h"
 #include "fake_kernel.h"
 #include "fake_platform.h"
 #include "fake_reader.h"
@@ -94,6 +96,10 @@ ProgramPath ExpectedPath(int argc, char **argv)
         return PROGRAM_PATH_UNLOAD;
     if (IsOption(argv[1], "debug"))
         return PROGRAM_PATH_DEBUG;
+    if (IsOption(argv[1], "status"))
+        return PROGRAM_PATH_STATUS;
+    if (IsOption(argv[1], "measure"))
+        return PROGRAM_PATH_MEASURE;
     return PROGRAM_PATH_USAGE;
 }
 
@@ -173,9 +179,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int argc = arguments.argc;
     char **argv = arguments.argv.get();
     const ProgramPath path = ExpectedPath(argc, argv);
+    const bool refused = path == PROGRAM_PATH_LOAD && RefusedBoardDelay(argc, argv) != nullptr;
 
     EndEverything();  // RunProgram starts status reporting itself
     FUZZ_CHECK(ChooseProgramPath(argc, argv) == path);
+    // -status and -measure only read; their runs have tests of their own.
+    if (path == PROGRAM_PATH_STATUS || path == PROGRAM_PATH_MEASURE)
+        return 0;
     const int status = RunProgram(argc, argv);
 
     const std::vector<std::string> calls = CallsWithoutLocks();
@@ -185,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(FakeCallsNamed("Sleep") == std::vector<std::string>{"Sleep 10000"});
         FUZZ_CHECK(FakeEvents().size() == 1);
     } else {
-        FUZZ_CHECK(status == 0);
+        FUZZ_CHECK(status == (refused ? 1 : 0));
         FUZZ_CHECK(calls.back() == "Sleep 5000");
         FUZZ_CHECK(FakeEvents().empty());
     }
@@ -197,7 +207,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     const FakeRegistryValue *value = FakeRegistryGet(kKey, "SvcInfo");
-    if (path == PROGRAM_PATH_LOAD && !(setup & 4) && !(setup & 8)) {
+    if (refused)
+        FUZZ_CHECK(FakeCallsNamed("OpenSCManagerA").empty());
+    if (path == PROGRAM_PATH_LOAD && !refused && !(setup & 4) && !(setup & 8)) {
         FUZZ_CHECK(value != nullptr);
         FUZZ_CHECK(value->type == REG_DWORD);
         FUZZ_CHECK(value->data.size() == 4);

@@ -122,6 +122,7 @@ write("command_line_fuzz", "debug_stop_at_third_wait", command([PROGRAM, "/debug
 write("command_line_fuzz", "non_ascii_and_empty",
       command([PROGRAM, "-l\xf6ad", "", "\xff\xfe", "-", "/", "", "S"]))
 write("command_line_fuzz", "eight_arguments", command([PROGRAM, "-load", "S", "250", "a", "b", "c", "d"]))
+write("command_line_fuzz", "load_delay_refused", command([PROGRAM, "-load", "L", "150", "precise", "41.2500"]))
 
 # ---- settings_load_fuzz ----
 

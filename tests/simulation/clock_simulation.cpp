@@ -361,7 +361,7 @@ SimPreciseResult RunPreciseSimulation(const SimScenario &scenario)
     const std::int64_t startNs = StartRun(scenario, &prng);
     const std::int64_t endNs = startNs + scenario.durationS * SIM_NS_PER_S;
     const PreciseReporter silent = {NULL, NULL};
-    const PreciseOptions options = {0, 0};
+    const PreciseOptions options = {scenario.edgeDelayMs, 0};
     StartPreciseClock(&g_timeCheck.inputs, &silent, &options);
     SimPreciseResult result;
     Disturber disturber;

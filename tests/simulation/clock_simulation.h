@@ -65,6 +65,7 @@ struct SimScenario {
     bool adjustmentIgnored = false;
     int leftoverRatePpm = 0;  // an adjustment in force at the start, left by a run that ended without handing it back
     std::uint64_t mostTicks = ~0ULL;  // the precise mode's run ends after so many ticks too
+    double edgeDelayMs = 0;           // the board's delay the precise mode is given
     SimPreciseCalls preciseCalls = SIM_PRECISE_CALLS_NONE;  // the finer rate calls the system has
     std::vector<SimDisturbance> disturbances;                // in the order of atS
 };

@@ -416,6 +416,18 @@ TEST(PreciseModeClock, ARateLeftInForceIsHandedBackBeforeTheClocksOwnIsMeasured)
     EXPECT_EQ(result.endState, PRECISE_LOCKED);
 }
 
+// A board 40 ms late, given as a delay of 40 ms: the clock is held 40 ms ahead of what it shows.
+TEST(PreciseModeClock, TheBoardsDelayHoldsTheClockThatMuchAheadOfTheBoard)
+{
+    SimScenario scenario = SimPreciseScenario(20);
+    scenario.edgeDelayMs = 40;
+    scenario.durationS = 1200;
+    scenario.sampleEveryS = 600;
+    const SimPreciseResult result = RunPreciseSimulation(scenario);
+    ASSERT_EQ(result.samples.size(), 2u);
+    EXPECT_NEAR(result.samples.back().offsetMs, 40, 2);
+}
+
 // ---- the simulation itself ----
 
 TEST(ClockSimulationClock, AFreeRunningClockDriftsAtItsRate)

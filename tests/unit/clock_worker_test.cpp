@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "engine/precise_clock.h"
 #include "engine/settings_word.h"
 #include "engine/time_check.h"
 #include "fake_kernel.h"
@@ -110,7 +111,7 @@ TEST_F(ClockWorkerTest, ANormalStartMakesItsCallsInOrder)
                              "NttcIdentify", "NttcWriteReg"}),
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
                             "RegQueryValueExA SvcInfo (nil) 4", "RegQueryValueExA Discipline (nil) 4",
-                            "RegCloseKey", Pending(1, 3000),
+                            "RegQueryValueExA EdgeDelayUs (nil) 4", "RegCloseKey", Pending(1, 3000),
                             "CreateEventA (nil) 1 0 (null)", "NttcOpen", Pending(2, 3000), "GetCurrentProcessId",
                             "OpenProcess 0x1fffff 0 4242", "SetPriorityClass 0x101 0x100", Pending(3, 3000),
                             "ConvertStringSecurityDescriptorToSecurityDescriptorA "
@@ -199,6 +200,19 @@ TEST_F(ClockWorkerTest, ThePreciseModeWithoutTheClockPrivilegeOnlyMeasures)
                                 [](const FakeEvent &e) { return e.eventId == 0x80000007 && !e.strings.empty() && e.strings[0] != "1300"; }),
                   held ? 0 : 1);
     }
+}
+
+// The precise mode's board's delay, -3.5 ms as stored: traced, and handed to the mode in ms.
+TEST_F(ClockWorkerTest, ThePreciseModeTakesTheBoardsDelayInMs)
+{
+    g_console.consoleMode = 1;
+    FakeRegistryPut(kKey, "Discipline", REG_DWORD, {1, 0, 0, 0});
+    FakeRegistryPut(kKey, "EdgeDelayUs", REG_DWORD, {0x54, 0xF2, 0xFF, 0xFF});
+    StopAtWait(1);
+    ::testing::internal::CaptureStdout();
+    RunWorker();
+    EXPECT_THAT(::testing::internal::GetCapturedStdout(), StartsWith("96h\n Precise mode \n Board delay -3.500 ms \n Found TAV \n"));
+    EXPECT_EQ(g_preciseClock.options.edgeDelayMs, -3.5);
 }
 
 TEST_F(ClockWorkerTest, TheCheckReadsTheAddressTheBoardAnsweredAt)

@@ -8,6 +8,7 @@
 
 #include "fake_platform.h"
 #include "base/console_output.h"
+#include "engine/board_delay_rule.h"
 
 using ::testing::ElementsAre;
 
@@ -95,7 +96,8 @@ TEST_F(SettingsWordTest, StoreMakesTheRegistryCallsInOrder)
     Store({"S", "100"});
     EXPECT_THAT(g_fake.calls,
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
-                            "RegSetValueExA SvcInfo 0 4 4", "RegDeleteValueA Discipline", "RegCloseKey"));
+                            "RegSetValueExA SvcInfo 0 4 4", "RegDeleteValueA Discipline", "RegDeleteValueA EdgeDelayUs",
+                            "RegCloseKey"));
     EXPECT_EQ(g_fake.openKeys, 0);
     EXPECT_EQ(g_settings.settingsWord, 0xFFFF0064u);
 }
@@ -160,7 +162,7 @@ TEST_F(SettingsWordTest, LoadMakesTheRegistryCallsInOrder)
     EXPECT_THAT(g_fake.calls,
                 ElementsAre("RegCreateKeyExA HKLM\\SYSTEM\\CurrentControlSet\\Services\\Vantrel 0 (nil) 0 0xf003f (nil)",
                             "RegQueryValueExA SvcInfo (nil) 4", "RegQueryValueExA Discipline (nil) 4",
-                            "RegCloseKey"));
+                            "RegQueryValueExA EdgeDelayUs (nil) 4", "RegCloseKey"));
     EXPECT_EQ(g_fake.openKeys, 0);
 }
 
@@ -188,6 +190,20 @@ TEST_F(SettingsWordTest, DisciplineIsStoredDeletedAndLoaded)
         EXPECT_EQ(FakeRegistryGet(kKey, "Discipline") != nullptr, c.storedAfter);
         LoadSettingsWord();
         EXPECT_EQ(g_settings.precise, c.precise);
+    }
+}
+
+// The board's delay as -load takes it (engine/board_delay_rule); a refused one leaves *delayUs.
+TEST(BoardDelayRuleTest, TakesMillisecondsWithUpToThreeDecimalsWithinASecond)
+{
+    const struct { const char *text; int taken; LONG us; } cases[] = {
+        {"40", 1, 40000}, {"41.25", 1, 41250}, {"-3.5", 1, -3500}, {"+2.125", 1, 2125}, {"1000", 1, 1000000},
+        {"-1000.000", 1, -1000000}, {"1000.001", 0, 7}, {"99999999999999999999", 0, 7}, {"40.1234", 0, 7},
+        {"40.", 0, 7}, {".5", 0, 7}, {"", 0, 7}, {"+-1", 0, 7}, {" 40", 0, 7}, {"40ms", 0, 7}, {"4e1", 0, 7}};
+    for (const auto &c : cases) {
+        LONG us = 7;
+        EXPECT_EQ(ParseBoardDelay(c.text, &us), c.taken) << c.text;
+        EXPECT_EQ(us, c.us) << c.text;
     }
 }
 

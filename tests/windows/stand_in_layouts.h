@@ -34,12 +34,14 @@ STAND_IN_LAYOUT(LPTHREAD_START_ROUTINE, 4, 4,  8,  8)
 STAND_IN_LAYOUT(POINT,                 8,  4,  8,  4)
 STAND_IN_LAYOUT(WNDCLASSA,             40, 4,  72, 8)
 STAND_IN_LAYOUT(MSG,                   28, 4,  48, 8)
+STAND_IN_LAYOUT(OSVERSIONINFOEXW,      284, 4, 284, 4)
 
 // Integer types: also whether they are signed.
 //               type                  32-bit size, 64-bit size, signed
 STAND_IN_INTEGER(BOOL,                 4, 4, true)
 STAND_IN_INTEGER(BYTE,                 1, 1, false)
 STAND_IN_INTEGER(CHAR,                 1, 1, true)
+STAND_IN_INTEGER(WCHAR,                2, 2, false)
 STAND_IN_INTEGER(WORD,                 2, 2, false)
 STAND_IN_INTEGER(DWORD,                4, 4, false)
 STAND_IN_INTEGER(LONG,                 4, 4, true)
