@@ -34,8 +34,9 @@
 #include "engine/time_check.h"
 
 enum PreciseState {
-    PRECISE_ACQUIRING,  // the estimate or the offset is not yet within a millisecond
-    PRECISE_LOCKED,     // both are
+    PRECISE_ACQUIRING,  // the clock is not yet surely within 2 ms of the board, or the rate is
+                        // not yet earned
+    PRECISE_LOCKED,     // it is: the offset and the estimate's half-width add up to 2 ms or less
     PRECISE_STEPPED,    // the clock was stepped this second
     PRECISE_MONITORING, // the clock did not follow the rates, or another's rate is in force:
                         // steps only, no rate, for an hour
