@@ -165,22 +165,4 @@ TEST_F(MeasureRunTest, PrintsTheMachineAndStopsAtCtrlCWithTheTimerGivenBack)
     EXPECT_EQ(FakeOpenHandles(), 0);
 }
 
-TEST_F(MeasureRunTest, LeavesTheBoardAloneWhileTheServiceRuns)
-{
-    g_fakeServiceManager.installed = true;
-    g_fakeServiceManager.queries.assign({FakeQueryAnswer{SERVICE_RUNNING, 0}});
-    EXPECT_EQ(Run({"-measure"}), MEASURE_SERVICE_RUNS);
-    EXPECT_EQ(output, "ZYN NT Horavex Service2 (ZYN_NT_Horavex2) is RUNNING: stop it first (sc stop ZYN_NT_Horavex2). "
-                      "It reads the board, and a clock it keeps is no reference to measure the board against.\n");
-    EXPECT_THAT(CallsOnly({"Nttc", "timeBeginPeriod", "CreateEventA"}), IsEmpty());
-}
-
-TEST_F(MeasureRunTest, RefusesAnArgumentWithOneLine)
-{
-    EXPECT_EQ(Run({"-measure", "90", "x"}), MEASURE_REFUSED);
-    EXPECT_EQ(output, "-measure takes at most one argument, the seconds to measure from 1 to 86400 (120 without it), "
-                      "not \"x\".\n");
-    EXPECT_THAT(CallsWithoutLocks(), IsEmpty());
-}
-
 }  // namespace
