@@ -219,12 +219,18 @@ void LookAtTimeServicePeer(void)
 {
     TimeServicePeer peer;
     ReadTimeServicePeer(&peer);
-    if (!PeerSetsClock(peer))
+    const PeerVerdict verdict = JudgePeer(peer);
+    if (!verdict.setsClock)
         return;
-    ConsoleTrace(" Windows Time (%s) may set this clock too, its Type is %s; to stop it: %s \n", kTimeServiceName,
-                 peer.type[0] ? peer.type : "not set", kTimeServiceNoSyncCommand);
+    const char *type = verdict.type[0] ? verdict.type : "not set";
+    if (verdict.decidedBy == PEER_FROM_POLICY)
+        ConsoleTrace(" Windows Time (%s) may set this clock too, its Type is %s from Group Policy; %s \n",
+                     kTimeServiceName, type, kTimeServicePolicyAdvice);
+    else
+        ConsoleTrace(" Windows Time (%s) may set this clock too, its Type is %s; to stop it: %s \n", kTimeServiceName,
+                     type, kTimeServiceNoSyncCommand);
     if (g_worker.reporter->reportTimeServicePeer)
-        g_worker.reporter->reportTimeServicePeer(peer.type);
+        g_worker.reporter->reportTimeServicePeer(&verdict);
 }
 
 DWORD CorrectionsSoFar(void) { return g_settings.precise ? g_preciseClock.steps : g_timeCheck.corrections; }
@@ -233,14 +239,16 @@ DWORD CorrectionsSoFar(void) { return g_settings.precise ? g_preciseClock.steps 
 void StartPublishing(void)
 {
     g_worker.nextPublishTick = 1;
-    if (g_worker.reporter->publishStatus)
-        g_worker.startedAt = UtcNow();
+    if (!g_worker.reporter->publishStatus)
+        return;
+    g_worker.startedAt = UtcNow();
+    g_worker.startedTickMs = GetTickCount64();
 }
 
 void Publish(void)
 {
     WorkerStatus status;
-    TakeWorkerStatus(g_worker.startedAt, &status);
+    TakeWorkerStatus(g_worker.startedAt, g_worker.startedTickMs, &status);
     g_worker.reporter->publishStatus(&status);
     g_worker.lastPublishMs = GetTickCount64();
     g_worker.nextPublishTick = g_worker.tickCount + kPublishTicksBeforeLooking;

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include "engine/peer_rule.h"
 #include "engine/precise_clock.h"
 #include "engine/time_check.h"
 #include "engine/worker_status.h"
@@ -70,9 +71,10 @@ struct WorkerReporter {
     // The worker's state, on the first tick after 5 s have passed since the last one and at
     // each correction (NULL: nothing is published).
     void (*publishStatus)(const WorkerStatus *status);
-    // Windows' time service may set this clock too; `type` is its Type value ("" when it has
-    // none). Told once, after the start-up (NULL: the trace alone says so).
-    void (*reportTimeServicePeer)(const char *type);
+    // Windows' time service may set this clock too: its Type in force ("" when it has none)
+    // and whether Group Policy decides. Told once, after the start-up (NULL: the trace alone
+    // says so).
+    void (*reportTimeServicePeer)(const PeerVerdict *verdict);
     // Called on every tick, and once more in the closing sequence with `closing` 1, so that
     // the records kept for the event log are written in time (NULL: none are kept).
     void (*keepRecords)(int closing);
@@ -92,6 +94,7 @@ struct WorkerState {
     StartupFailure failure;          // the step the start-up gave up at, if it did
     DWORD failureError;              // that step's last error, 0 when it has none
     ULONGLONG startedAt;             // UTC, FILETIME units: the start-up's end, when published
+    ULONGLONG startedTickMs;         // and the system's tick count then
     DWORD nextPublishTick;           // the status is published at this tick at the soonest,
     ULONGLONG lastPublishMs;         // 5 s of GetTickCount64 after the last time,
     DWORD publishedCorrections;      // or as soon as the corrections differ from these

@@ -529,6 +529,7 @@ void StepClock(const ClockReading &reading, double offsetS)
     if (std::fabs(offsetAfterS - offsetS) > kStepToleranceS) {
         ++p.steps;
         p.lastStepAt = after.fileTime;
+        p.lastStepTickMs = GetTickCount64();
         const ClockCorrection correction = {before, set, static_cast<LONG>(std::lround(offsetS * kMsPerS)),
                                             p.inputs.useUtc};
         if (p.inputs.corrected)
@@ -656,6 +657,7 @@ void Compare(const ClockReading &reading, const Measurement &measured)
     p.halfWidthMs = measured.halfWidthS * kMsPerS;
     ++p.comparisons;
     p.lastComparisonAt = reading.fileTime;
+    p.lastComparisonTickMs = GetTickCount64();
     if (std::fabs(p.offsetMs) > static_cast<double>(p.inputs.slopMs))
         ++p.outOfStep;
 }

@@ -152,6 +152,8 @@ struct PreciseClockState {
     DWORD steps;
     LONGLONG lastComparisonAt;
     LONGLONG lastStepAt;
+    ULONGLONG lastComparisonTickMs;  // the system's tick count (ms) at each, 0 for none
+    ULONGLONG lastStepTickMs;
 };
 
 extern PreciseClockState g_preciseClock;

@@ -175,6 +175,7 @@ __attribute__((noinline)) int CorrectClock(SYSTEMTIME *now, const BoardTime &boa
     if (moved) {
         ++g_timeCheck.corrections;
         g_timeCheck.lastCorrection = *now;
+        g_timeCheck.lastCorrectionTickMs = GetTickCount64();
         TellCorrected(before, *now, offsetMs);
     }
     if (!set || disableError != ERROR_SUCCESS)
@@ -206,6 +207,7 @@ int CheckTime(void)
     const LONG offsetMs = OffsetFromBoardMs(board, now, &boardDayShift);
     ++g_timeCheck.comparisons;
     g_timeCheck.lastComparison = now;
+    g_timeCheck.lastComparisonTickMs = GetTickCount64();
     g_timeCheck.lastOffsetMs = offsetMs;
     const LONG slopMs = g_timeCheck.inputs.slopMs;
     if (offsetMs <= slopMs && -offsetMs <= slopMs) {

@@ -44,6 +44,10 @@ struct TimeCheckState {
     SYSTEMTIME lastComparison;
     LONG lastOffsetMs;
     SYSTEMTIME lastCorrection;
+    // The system's tick count (ms, GetTickCount64) at each: ages that a step of the clock
+    // does not change. 0 for none.
+    ULONGLONG lastComparisonTickMs;
+    ULONGLONG lastCorrectionTickMs;
 };
 
 extern TimeCheckState g_timeCheck;

@@ -37,11 +37,13 @@ ULONGLONG UtcNow(void)
     return FileTimeValue(now);
 }
 
-void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)
+void TakeWorkerStatus(ULONGLONG startedAt, ULONGLONG startedTickMs, WorkerStatus *status)
 {
     *status = WorkerStatus{};
     status->takenAt = UtcNow();
+    status->takenTickMs = GetTickCount64();
     status->startedAt = startedAt;
+    status->startedTickMs = startedTickMs;
     status->familyCode = g_worker.startFamilyCode;
     status->boardAddress = g_worker.startBoardAddress;
     status->precise = g_settings.precise;
@@ -52,6 +54,8 @@ void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)
         status->lastComparisonAt = UtcOf(g_timeCheck.lastComparison, status->takenAt);
         status->lastOffsetMs = g_timeCheck.lastOffsetMs;
         status->lastCorrectionAt = UtcOf(g_timeCheck.lastCorrection, status->takenAt);
+        status->lastComparisonTickMs = g_timeCheck.lastComparisonTickMs;
+        status->lastCorrectionTickMs = g_timeCheck.lastCorrectionTickMs;
         return;
     }
     const PreciseClockState &p = g_preciseClock;
@@ -61,6 +65,8 @@ void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status)
     status->lastComparisonAt = static_cast<ULONGLONG>(p.lastComparisonAt);
     status->lastOffsetMs = static_cast<LONG>(std::lround(p.offsetMs));
     status->lastCorrectionAt = static_cast<ULONGLONG>(p.lastStepAt);
+    status->lastComparisonTickMs = p.lastComparisonTickMs;
+    status->lastCorrectionTickMs = p.lastStepTickMs;
     status->offsetMs = p.offsetMs;
     status->halfWidthMs = p.halfWidthMs;
     status->ratePpm = p.ratePpm;

@@ -29,10 +29,16 @@ struct WorkerStatus {
     const char *rateCall;
     double rateScale;
     ULONGLONG takenAt;
+    // The system's tick count (ms since the machine started, GetTickCount64) when the status
+    // was taken and at each time above, 0 for none: ages that no step of the clock changes.
+    ULONGLONG takenTickMs;
+    ULONGLONG startedTickMs;
+    ULONGLONG lastComparisonTickMs;
+    ULONGLONG lastCorrectionTickMs;
 };
 
-// The status as the records stand now; `startedAt` as the worker kept it.
-void TakeWorkerStatus(ULONGLONG startedAt, WorkerStatus *status);
+// The status as the records stand now; the start's times as the worker kept them.
+void TakeWorkerStatus(ULONGLONG startedAt, ULONGLONG startedTickMs, WorkerStatus *status);
 
 // The clock now, UTC in FILETIME units.
 ULONGLONG UtcNow(void);

@@ -107,7 +107,7 @@ int RunProgram(int argc, char **argv)
     case PROGRAM_PATH_DEBUG:
         return RunDebugPath();
     case PROGRAM_PATH_STATUS:
-        return RunStatusCommand();
+        return RunStatusCommand(argc > 2 ? argv[2] : NULL);
     case PROGRAM_PATH_MEASURE:
         return RunMeasureCommand(argc, argv);
     default:

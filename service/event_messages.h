@@ -27,5 +27,7 @@ enum EventMessage : DWORD {
     // Neither time adjustment call moved the clock: steps only.
     EVENT_PRECISE_NO_RATE_CALL = 0x80000009,
     // Another program's rate is in force on the clock: that rate; steps only.
-    EVENT_PRECISE_RIVAL_RATE = 0x8000000A
+    EVENT_PRECISE_RIVAL_RATE = 0x8000000A,
+    // Windows' time service may set this clock too, by Group Policy: the policy's Type.
+    EVENT_TIME_SERVICE_PEER_POLICY = 0x8000000B
 };

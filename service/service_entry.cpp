@@ -73,11 +73,14 @@ void ReportPreciseWarning(PreciseWarning warning, const char *detail)
     WriteEvent(EVENTLOG_WARNING_TYPE, event, 1, strings);
 }
 
-// A warning, once a start: the service keeps the clock all the same.
-void ReportTimeServicePeer(const char *type)
+// A warning, once a start: the service keeps the clock all the same. Where Group Policy sets
+// the Type, the entry says so, and what an administrator of this machine alone cannot do.
+void ReportTimeServicePeer(const PeerVerdict *verdict)
 {
-    LPCSTR strings[1] = {type[0] ? type : "not set"};
-    WriteEvent(EVENTLOG_WARNING_TYPE, EVENT_TIME_SERVICE_PEER, 1, strings);
+    LPCSTR strings[1] = {verdict->type[0] ? verdict->type : "not set"};
+    WriteEvent(EVENTLOG_WARNING_TYPE,
+               verdict->decidedBy == PEER_FROM_POLICY ? EVENT_TIME_SERVICE_PEER_POLICY : EVENT_TIME_SERVICE_PEER, 1,
+               strings);
 }
 
 }  // namespace

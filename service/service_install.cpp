@@ -1,6 +1,8 @@
 // Installing and removing the service: the work of the `-load` and `-unload` runs.
 #include "service/service_install.h"
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #include "base/service_names.h"
 #include "engine/settings_word.h"
 #include "service/error_text.h"
+#include "service/query_grant_rule.h"
 #include "service/event_log.h"
 #include "service/status_report.h"
 
@@ -25,6 +28,10 @@ const char kNoDependencies[] = "\0";
 enum { IMAGE_PATH_SIZE = PROGRAM_PATH_SIZE + 2 };
 
 const DWORD kStopPollMs = 1000;
+
+// A service's descriptor with its access list, and that list as text: a few entries each.
+enum { SERVICE_DESCRIPTOR_SIZE = 4096, SERVICE_DACL_TEXT_SIZE = 2048 };
+const char kListTooLong[] = "The service's access list is too long to add to: Authenticated Users may not query it.\n";
 
 const char kServiceDescription[] = "Keeps this computer's clock in step with the time code of the reader board.";
 const DWORD kRestartDelayMs = 60000;
@@ -98,12 +105,71 @@ void ChangeConfig(SC_HANDLE service, DWORD infoLevel, void *info)
         PrintFailure("ChangeServiceConfig2");
 }
 
+// The access list as SDDL text (DACL only); 0 when it could not be read, which is printed.
+int ReadServiceDacl(SC_HANDLE service, char *dacl, size_t size)
+{
+    BYTE descriptor[SERVICE_DESCRIPTOR_SIZE];
+    DWORD needed;
+    if (!QueryServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed)) {
+        PrintFailure("QueryServiceObjectSecurity");
+        return 0;
+    }
+    LPSTR text = NULL;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, NULL)) {
+        PrintFailure("ConvertSecurityDescriptorToStringSecurityDescriptor");
+        return 0;
+    }
+    // A list cut short must never be set back.
+    const int whole = std::snprintf(dacl, size, "%s", text) < static_cast<int>(size);
+    LocalFree(text);
+    if (!whole)
+        ConsolePrint("%s", kListTooLong);
+    return whole;
+}
+
+int WriteServiceDacl(SC_HANDLE service, const char *dacl)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl, SDDL_REVISION_1, &descriptor, NULL)) {
+        PrintFailure("ConvertStringSecurityDescriptorToSecurityDescriptor");
+        return 0;
+    }
+    const BOOL set = SetServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, descriptor);
+    if (!set)
+        PrintFailure("SetServiceObjectSecurity");
+    LocalFree(descriptor);
+    return set;
+}
+
+// Any logon may ask how the service is (service/query_grant_rule), so that a monitoring agent
+// that logs on over the network or as a batch job can run -status. Added to the list as it
+// is, so an administrator's own entries stay; read back, since a manager may take the call
+// and keep nothing.
+void GrantStatusQueries(SC_HANDLE service)
+{
+    char dacl[SERVICE_DACL_TEXT_SIZE];
+    char granted[SERVICE_DACL_TEXT_SIZE];
+    if (!ReadServiceDacl(service, dacl, sizeof dacl))
+        return;
+    const QueryGrant grant = WithQueryGrant(dacl, granted, sizeof granted);
+    if (grant == QUERY_GRANT_REFUSED)
+        ConsolePrint("The service's access list reads back empty: Authenticated Users may not query it.\n");
+    if (grant == QUERY_GRANT_TOO_LONG)
+        ConsolePrint("%s", kListTooLong);
+    if (grant != QUERY_GRANT_ADDED || !WriteServiceDacl(service, granted))
+        return;
+    if (ReadServiceDacl(service, dacl, sizeof dacl) && WithQueryGrant(dacl, granted, sizeof granted) != QUERY_GRANT_HELD)
+        ConsolePrint("The service's access list does not keep the grant: Authenticated Users may not query it.\n");
+}
+
 // The description is shown by services.msc and `sc qdescription`. The recovery actions: a
 // board whose driver comes up after the service would otherwise stop it until the next
 // reboot, so the manager starts it again a minute after each of its first two failures,
 // then leaves it stopped, and forgets the failures after a day without one. The flag makes
 // a stop with a non-zero exit code (a start-up that gave up) count as a failure, not only a
-// crash. Each setting is tried whatever became of the one before.
+// crash. Any logon may query its status. Each setting is tried whatever became of the one
+// before.
 void ConfigureTheService(SC_HANDLE service)
 {
     SERVICE_DESCRIPTIONA description = {const_cast<LPSTR>(kServiceDescription)};
@@ -114,6 +180,7 @@ void ConfigureTheService(SC_HANDLE service)
     ChangeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failureActions);
     SERVICE_FAILURE_ACTIONS_FLAG onNonCrashFailures = {TRUE};
     ChangeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onNonCrashFailures);
+    GrantStatusQueries(service);
 }
 
 void RegisterTheEventSource(const char *programPath)

@@ -10,80 +10,69 @@
 #include "engine/precise_clock.h"
 #include "engine/settings_word.h"
 #include "engine/time_service_peer.h"
-#include "engine/worker_status.h"
 #include "service/status_exit_rule.h"
+#include "service/status_formats.h"
 #include "service/status_publish.h"
 
 namespace {
 
-const double kFileTimeUnitsPerS = 1e7;
+// What refused, and the system's words for why, as -load prints a failure.
+void NoteRefusal(ServiceStates *states, const char *call)
+{
+    const DWORD error = GetLastError();
+    states->readable = 0;
+    char text[LAST_ERROR_TEXT_SIZE];
+    FormatErrorText(error, text, sizeof text);
+    std::snprintf(states->refusal, sizeof states->refusal, "%s failed - %s", call, text);
+}
 
-const char *const kStateNames[] = {"state 0",          "STOPPED",     "START_PENDING", "STOP_PENDING",
-                                   "RUNNING",          "CONTINUE_PENDING", "PAUSE_PENDING", "PAUSED"};
-const char *const kStartTypes[] = {"boot", "system", "automatic", "on demand", "disabled"};
-
-const char *StateName(DWORD state) { return state < sizeof kStateNames / sizeof *kStateNames ? kStateNames[state] : "state ?"; }
-
-// A service's status from the manager, opened for queries only. Returns 0 when the manager
-// could not be asked; *installed is 0 when it has no such service.
-int QueryService(SC_HANDLE manager, const char *name, int *installed, SERVICE_STATUS *status)
+// A service's status from the manager, opened for queries only. A service that does not exist
+// is no refusal: *installed stays 0. Returns 0 when the manager or the service refused.
+int QueryService(SC_HANDLE manager, const char *name, int *installed, SERVICE_STATUS *status, ServiceStates *refused)
 {
     *installed = 0;
     SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-    if (service == NULL)
-        return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+    if (service == NULL) {
+        if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST)
+            return 1;
+        if (refused)
+            NoteRefusal(refused, "OpenService");
+        return 0;
+    }
     *installed = 1;
     const BOOL queried = QueryServiceStatus(service, status);
+    if (!queried && refused)
+        NoteRefusal(refused, "QueryServiceStatus");
     CloseServiceHandle(service);
     return queried;
 }
 
-// The published state, read value by value.
-struct Published {
-    LONG result;  // the first failure other than a missing key or value
-    int found;    // 1 when the key holds anything
-    char mode[16], board[32], state[16], offset[16], halfWidth[16], rate[16], rateCall[16], rateScale[16];
-    ULONGLONG startedAt, lastComparisonAt, lastCorrectionAt, writtenAt;
-    DWORD lastOffsetMs, comparisons, outOfStep, corrections, unrecorded;
-
-    void Read(const char *name, DWORD flags, void *data, DWORD size)
-    {
-        const LONG read = RegGetValueA(HKEY_LOCAL_MACHINE, kStatusKeyPath, name, flags, NULL, data, &size);
-        found |= read == ERROR_SUCCESS;
-        if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND && result == ERROR_SUCCESS)
-            result = read;
-    }
-    void Text(const char *name, char *text, DWORD size) { Read(name, RRF_RT_REG_SZ, text, size); }
-    void Number(const char *name, DWORD *number) { Read(name, RRF_RT_REG_DWORD, number, sizeof *number); }
-    void Time(const char *name, ULONGLONG *time) { Read(name, RRF_RT_REG_QWORD, time, sizeof *time); }
-};
-
-void ReadPublished(Published *p)
+// The record the service published last; its ages on the system's tick count.
+void ReadPublished(StatusView *v)
 {
-    *p = Published{};
-    p->Text("Mode", p->mode, sizeof p->mode);
-    p->Text("Board", p->board, sizeof p->board);
-    p->Time("StartedAtFileTime", &p->startedAt);
-    p->Time("LastComparisonAtFileTime", &p->lastComparisonAt);
-    p->Number("LastOffsetMs", &p->lastOffsetMs);
-    p->Time("LastCorrectionAtFileTime", &p->lastCorrectionAt);
-    p->Number("Comparisons", &p->comparisons);
-    p->Number("OutOfStepComparisons", &p->outOfStep);
-    p->Number("Corrections", &p->corrections);
-    p->Number("UnrecordedCorrections", &p->unrecorded);
-    p->Text("OffsetMs", p->offset, sizeof p->offset);
-    p->Text("HalfWidthMs", p->halfWidth, sizeof p->halfWidth);
-    p->Text("RatePpm", p->rate, sizeof p->rate);
-    p->Text("State", p->state, sizeof p->state);
-    p->Text("RateCall", p->rateCall, sizeof p->rateCall);
-    p->Text("RateScale", p->rateScale, sizeof p->rateScale);
-    p->Time("WrittenAtFileTime", &p->writtenAt);
+    BYTE bytes[STATUS_RECORD_BYTES + 1];
+    DWORD size = sizeof bytes;
+    const LONG read = RegGetValueA(HKEY_LOCAL_MACHINE, kStatusKeyPath, kSnapshotValueName, RRF_RT_REG_BINARY, NULL,
+                                   bytes, &size);
+    if (read == ERROR_FILE_NOT_FOUND)
+        return;
+    if (read != ERROR_SUCCESS || !DecodeStatusRecord(bytes, size, &v->record)) {
+        v->published = -1;
+        return;
+    }
+    v->published = 1;
+    const StatusRecord &r = v->record;
+    const ULONGLONG nowTickMs = GetTickCount64();
+    v->publishedAgeS = TickAgeS(r.writtenTickMs, nowTickMs);
+    v->startedAgeS = TickAgeS(r.startedTickMs, nowTickMs);
+    v->comparedAgeS = TickAgeS(r.lastComparisonTickMs, nowTickMs);
+    v->correctedAgeS = TickAgeS(r.lastCorrectionTickMs, nowTickMs);
 }
 
-double AgeS(ULONGLONG then, ULONGLONG now) { return (static_cast<double>(now) - static_cast<double>(then)) / kFileTimeUnitsPerS; }
+// ---- the text form ----
 
 // "2026-12-07 18:40:00.123 UTC, 120.4 s ago", or "none".
-void PrintTimeLine(const char *label, ULONGLONG time, ULONGLONG now)
+void PrintTimeLine(const char *label, ULONGLONG time, double ageS)
 {
     if (time == 0) {
         ConsolePrint("%s: none\n", label);
@@ -91,16 +80,21 @@ void PrintTimeLine(const char *label, ULONGLONG time, ULONGLONG now)
     }
     char text[UTC_TEXT_SIZE];
     FormatUtc(time, text);
-    ConsolePrint("%s: %s, %.1f s ago\n", label, text, AgeS(time, now));
+    ConsolePrint("%s: %s, %.1f s ago\n", label, text, ageS);
 }
 
-void PrintService(int installed, const SERVICE_STATUS &status)
+void PrintService(const StatusView &v)
 {
-    if (!installed) {
+    if (!v.answered) {
+        ConsolePrint("%s (%s): %s\n", kDisplayName, kServiceName, v.refusal);
+        return;
+    }
+    if (!v.installed) {
         ConsolePrint("%s (%s): not installed\n", kDisplayName, kServiceName);
         return;
     }
-    ConsolePrint("%s (%s): %s", kDisplayName, kServiceName, StateName(status.dwCurrentState));
+    const SERVICE_STATUS &status = v.service;
+    ConsolePrint("%s (%s): %s", kDisplayName, kServiceName, ServiceStateWord(status.dwCurrentState));
     if (status.dwCurrentState == SERVICE_STOPPED) {
         ConsolePrint(", exit code %lu", static_cast<unsigned long>(status.dwWin32ExitCode));
         if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR)
@@ -119,48 +113,95 @@ void PrintSettings(const SettingsState &settings)
     ConsolePrint("\n");
 }
 
-void PrintPublished(const Published &p, ULONGLONG now, int running)
+void PrintPublished(const StatusView &v)
 {
-    if (!p.found) {
+    if (v.published == 0) {
         ConsolePrint("Published: nothing\n");
         return;
     }
-    const double ageS = AgeS(p.writtenAt, now);
-    ConsolePrint("Published: %.1f s ago%s, %s mode, board %s\n", ageS,
-                 running && ageS > STATUS_STALE_S ? ", stale" : "", p.mode, p.board);
-    PrintTimeLine("Started", p.startedAt, now);
-    const LONG offsetMs = static_cast<LONG>(p.lastOffsetMs);
-    if (p.lastComparisonAt == 0)
+    if (v.published < 0) {
+        ConsolePrint("Published: unreadable\n");
+        return;
+    }
+    const StatusRecord &r = v.record;
+    ConsolePrint("Published: %.1f s ago%s, %s mode, board %s at 0x%lX\n", v.publishedAgeS, v.stale ? ", stale" : "",
+                 r.precise ? "precise" : "stepped", BoardFamilyWord(r.familyCode),
+                 static_cast<unsigned long>(r.boardAddress));
+    PrintTimeLine("Started", r.startedAt, v.startedAgeS);
+    const LONG offsetMs = r.lastOffsetMs;
+    if (r.lastComparisonAt == 0)
         ConsolePrint("Last comparison: none\n");
     else if (offsetMs == 0)
-        ConsolePrint("Last comparison %.1f s ago: computer in step with the board\n", AgeS(p.lastComparisonAt, now));
+        ConsolePrint("Last comparison %.1f s ago: computer in step with the board\n", v.comparedAgeS);
     else
-        ConsolePrint("Last comparison %.1f s ago: computer %ld ms %s the board\n", AgeS(p.lastComparisonAt, now),
+        ConsolePrint("Last comparison %.1f s ago: computer %ld ms %s the board\n", v.comparedAgeS,
                      static_cast<long>(offsetMs < 0 ? -offsetMs : offsetMs), offsetMs < 0 ? "behind" : "ahead of");
-    PrintTimeLine("Last correction", p.lastCorrectionAt, now);
+    PrintTimeLine("Last correction", r.lastCorrectionAt, v.correctedAgeS);
     ConsolePrint("Counts: %lu comparisons, %lu out of step; %lu corrections, %lu not yet in the event log\n",
-                 static_cast<unsigned long>(p.comparisons), static_cast<unsigned long>(p.outOfStep),
-                 static_cast<unsigned long>(p.corrections), static_cast<unsigned long>(p.unrecorded));
-    if (p.state[0])
-        ConsolePrint("Precise mode: offset %s ms +/- %s ms, rate %s ppm, %s\n", p.offset, p.halfWidth, p.rate, p.state);
-    if (p.rateCall[0])
-        ConsolePrint("Rate call: %s, measured scale %s\n", p.rateCall, p.rateScale);
+                 static_cast<unsigned long>(r.comparisons), static_cast<unsigned long>(r.outOfStep),
+                 static_cast<unsigned long>(r.corrections), static_cast<unsigned long>(r.unrecorded));
+    if (!r.precise)
+        return;
+    ConsolePrint("Precise mode: offset %+.3f ms +/- %.3f ms, rate %+.2f ppm, %s\n", r.offsetMs, r.halfWidthMs, r.ratePpm,
+                 r.state);
+    if (r.rateCall[0])
+        ConsolePrint("Rate call: %s, measured scale %+.3f\n", r.rateCall, r.rateScale);
 }
 
-// The registry tells whether it may set the clock, the manager how it is now.
-void PrintPeer(const TimeServicePeer &peer, int known, const SERVICE_STATUS &status)
+// The registry tells whether it may set the clock and which setting decides, the manager how
+// it is now.
+void PrintPeer(const TimeServicePeer &peer, const PeerVerdict &verdict, int known, const SERVICE_STATUS &status)
 {
     if (!peer.installed) {
         ConsolePrint("Windows Time (%s): not installed\n", kTimeServiceName);
         return;
     }
-    ConsolePrint("Windows Time (%s): %s, start type %s, Type %s: ", kTimeServiceName,
-                 known ? StateName(status.dwCurrentState) : "unknown to the manager",
-                 peer.startType < 5 ? kStartTypes[peer.startType] : "unknown", peer.type[0] ? peer.type : "not set");
-    if (PeerSetsClock(peer))
-        ConsolePrint("it may set this clock; to stop it: %s\n", kTimeServiceNoSyncCommand);
+    ConsolePrint("Windows Time (%s): %s, start type %s, ", kTimeServiceName,
+                 known ? ServiceStateWord(status.dwCurrentState) : "unknown to the manager",
+                 PeerStartTypeWord(peer.startType));
+    if (verdict.type[0])
+        ConsolePrint("Type %s (%s)", verdict.type, PeerSourceWord(verdict.typeFrom));
     else
-        ConsolePrint("it does not set this clock\n");
+        ConsolePrint("Type not set");
+    if (!verdict.ntpClientOn)
+        ConsolePrint(", NTP client off (%s)", PeerSourceWord(verdict.ntpClientFrom));
+    if (!verdict.setsClock)
+        ConsolePrint(": it does not set this clock\n");
+    else if (verdict.decidedBy == PEER_FROM_POLICY)
+        ConsolePrint(": it may set this clock; %s\n", kTimeServicePolicyAdvice);
+    else
+        ConsolePrint(": it may set this clock; to stop it: %s\n", kTimeServiceNoSyncCommand);
+}
+
+void PrintStatusText(const StatusView &v)
+{
+    PrintService(v);
+    PrintSettings(v.settings);
+    PrintPublished(v);
+    PrintPeer(v.peer, v.verdict, v.peerKnown, v.peerStatus);
+    ConsolePrint("Status: %d %s, %s\n", v.exit, StatusExitWord(v.exit), v.reason);
+}
+
+// The facts the exit status follows, from the view.
+StatusFacts FactsOf(const StatusView &v)
+{
+    StatusFacts facts = {};
+    facts.readable = v.answered && v.published >= 0;
+    facts.installed = v.installed;
+    facts.state = v.service.dwCurrentState;
+    facts.exitCode = v.service.dwWin32ExitCode;
+    facts.slopMs = v.settings.slopMs;
+    facts.published = v.published == 1;
+    facts.publishedAgeS = v.publishedAgeS;
+    const StatusRecord &r = v.record;
+    facts.compared = facts.published && r.lastComparisonAt != 0;
+    facts.comparedAgeS = v.comparedAgeS;
+    facts.lastOffsetMs = r.lastOffsetMs;
+    facts.monitoring = std::strcmp(r.state, PreciseStateWord(PRECISE_MONITORING)) == 0;
+    facts.holdover = std::strcmp(r.state, PreciseStateWord(PRECISE_HOLDOVER)) == 0;
+    facts.limited = std::strcmp(r.state, PreciseStateWord(PRECISE_LIMITED)) == 0;
+    facts.peerSetsClock = v.verdict.setsClock;
+    return facts;
 }
 
 }  // namespace
@@ -169,14 +210,16 @@ void QueryServiceStates(ServiceStates *states)
 {
     *states = ServiceStates{};
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    if (manager == NULL)
+    if (manager == NULL) {
+        NoteRefusal(states, "OpenSCManager");
         return;
-    states->readable = QueryService(manager, kServiceName, &states->installed, &states->status);
-    QueryService(manager, kTimeServiceName, &states->peerInstalled, &states->peerStatus);
+    }
+    states->readable = QueryService(manager, kServiceName, &states->installed, &states->status, states);
+    QueryService(manager, kTimeServiceName, &states->peerInstalled, &states->peerStatus, NULL);
     CloseServiceHandle(manager);
 }
 
-const char *ServiceStateName(DWORD state) { return StateName(state); }
+const char *ServiceStateName(DWORD state) { return ServiceStateWord(state); }
 
 void PrintSettingsLine(const SettingsState &settings) { PrintSettings(settings); }
 
@@ -184,50 +227,38 @@ int PrintTimeServiceLine(const ServiceStates &states)
 {
     TimeServicePeer peer;
     ReadTimeServicePeer(&peer);
-    PrintPeer(peer, states.peerInstalled, states.peerStatus);
-    return PeerSetsClock(peer);
+    const PeerVerdict verdict = JudgePeer(peer);
+    PrintPeer(peer, verdict, states.peerInstalled, states.peerStatus);
+    return verdict.setsClock;
 }
 
-int RunStatusCommand(void)
+int RunStatusCommand(const char *formWord)
 {
-    StatusFacts facts = {};
+    const StatusForm form = StatusFormFor(formWord);
+    if (form == STATUS_FORM_UNKNOWN) {
+        ConsolePrint("-status prints text, json or prometheus, not: %s\n", formWord);
+        return STATUS_UNKNOWN;
+    }
+    StatusView v = {};
     ServiceStates states;
     QueryServiceStates(&states);
-    const SERVICE_STATUS &status = states.status;
-    facts.readable = states.readable;
-    facts.installed = states.installed;
-    if (facts.readable)
-        PrintService(facts.installed, status);
+    v.answered = states.readable;
+    std::snprintf(v.refusal, sizeof v.refusal, "%s", states.refusal);
+    v.installed = states.installed;
+    v.service = states.status;
+    ReadStoredSettings(&v.settings);
+    ReadPublished(&v);
+    v.stale = v.published == 1 && v.service.dwCurrentState == SERVICE_RUNNING && v.publishedAgeS > STATUS_STALE_S;
+    ReadTimeServicePeer(&v.peer);
+    v.verdict = JudgePeer(v.peer);
+    v.peerKnown = states.peerInstalled;
+    v.peerStatus = states.peerStatus;
+    v.exit = StatusExitFor(FactsOf(v), &v.reason);
+    if (form == STATUS_FORM_JSON)
+        PrintStatusJson(v);
+    else if (form == STATUS_FORM_PROMETHEUS)
+        PrintStatusPrometheus(v);
     else
-        ConsolePrint("%s (%s): the Service Control Manager did not answer\n", kDisplayName, kServiceName);
-    facts.state = status.dwCurrentState;
-    facts.exitCode = status.dwWin32ExitCode;
-
-    SettingsState settings;
-    ReadStoredSettings(&settings);
-    PrintSettings(settings);
-    facts.slopMs = settings.slopMs;
-
-    Published published;
-    ReadPublished(&published);
-    const ULONGLONG now = UtcNow();
-    const int running = facts.state == SERVICE_RUNNING;
-    PrintPublished(published, now, running);
-    facts.readable = facts.readable && published.result == ERROR_SUCCESS;
-    facts.published = published.found;
-    facts.publishedAgeS = AgeS(published.writtenAt, now);
-    facts.compared = published.lastComparisonAt != 0;
-    facts.comparedAgeS = AgeS(published.lastComparisonAt, now);
-    facts.lastOffsetMs = static_cast<LONG>(published.lastOffsetMs);
-    facts.monitoring = std::strcmp(published.state, PreciseStateWord(PRECISE_MONITORING)) == 0;
-    facts.holdover = std::strcmp(published.state, PreciseStateWord(PRECISE_HOLDOVER)) == 0;
-    facts.limited = std::strcmp(published.state, PreciseStateWord(PRECISE_LIMITED)) == 0;
-
-    facts.peerSetsClock = PrintTimeServiceLine(states);
-
-    const char *reason;
-    const StatusExit verdict = StatusExitFor(facts, &reason);
-    const char *const names[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
-    ConsolePrint("Status: %d %s, %s\n", verdict, names[verdict], reason);
-    return verdict;
+        PrintStatusText(v);
+    return v.exit;
 }

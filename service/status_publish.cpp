@@ -8,30 +8,15 @@
 
 #include "base/file_time.h"
 #include "base/service_names.h"
-#include "engine/board_discovery.h"
-#include "engine/rate_mark.h"
 #include "service/clock_set_log.h"
 #include "service/error_text.h"
 #include "service/event_log.h"
 #include "service/event_messages.h"
+#include "service/status_record.h"
 
 StatusPublishState g_statusPublish;
 
 namespace {
-
-const char *FamilyName(DWORD family)
-{
-    switch (family) {
-    case BOARD_FAMILY_TAV:
-        return "TAV";
-    case BOARD_FAMILY_BRQ:
-        return "BRQ";
-    case BOARD_FAMILY_FENLO:
-        return "FENLO";
-    default:
-        return "unknown";
-    }
-}
 
 // The first error of a publication is the one kept.
 struct Writer {
@@ -64,18 +49,52 @@ struct Writer {
     }
 };
 
+// The whole state as one record, from the same status as the values for people.
+void WriteSnapshot(Writer *out, const WorkerStatus &status)
+{
+    StatusRecord r = {};
+    r.precise = static_cast<DWORD>(status.precise);
+    r.familyCode = status.familyCode;
+    r.boardAddress = status.boardAddress;
+    r.writtenAt = status.takenAt;
+    r.writtenTickMs = status.takenTickMs;
+    r.startedAt = status.startedAt;
+    r.startedTickMs = status.startedTickMs;
+    r.lastComparisonAt = status.lastComparisonAt;
+    r.lastComparisonTickMs = status.lastComparisonTickMs;
+    r.lastCorrectionAt = status.lastCorrectionAt;
+    r.lastCorrectionTickMs = status.lastCorrectionTickMs;
+    r.lastOffsetMs = status.lastOffsetMs;
+    r.comparisons = status.comparisons;
+    r.outOfStep = status.outOfStep;
+    r.corrections = status.corrections;
+    r.unrecorded = g_clockSetLog.unrecorded;
+    if (status.precise) {
+        r.offsetMs = status.offsetMs;
+        r.halfWidthMs = status.halfWidthMs;
+        r.ratePpm = status.ratePpm;
+        r.rateScale = status.rateScale;
+        std::snprintf(r.state, sizeof r.state, "%s", status.state);
+        std::snprintf(r.rateCall, sizeof r.rateCall, "%s", status.rateCall);
+    }
+    BYTE bytes[STATUS_RECORD_BYTES];
+    EncodeStatusRecord(r, bytes);
+    out->Put(kSnapshotValueName, REG_BINARY, bytes, sizeof bytes);
+}
+
 void WriteValues(Writer *out, const WorkerStatus &status)
 {
     out->Text("Mode", status.precise ? "precise" : "stepped");
     char board[32];
-    std::snprintf(board, sizeof board, "%s at 0x%lX", FamilyName(status.familyCode),
+    std::snprintf(board, sizeof board, "%s at 0x%lX", BoardFamilyWord(status.familyCode),
                   static_cast<unsigned long>(status.boardAddress));
     out->Text("Board", board);
     out->Number("BoardFamily", status.familyCode);
     out->Number("BoardAddress", status.boardAddress);
     out->Time("StartedAt", status.startedAt);
     out->Time("LastComparisonAt", status.lastComparisonAt);
-    out->Number("LastOffsetMs", static_cast<DWORD>(status.lastOffsetMs));
+    // Signed, so text: a DWORD reader would see 4294967284 for -12.
+    out->Figure("LastOffsetMs", "%.0f", static_cast<double>(status.lastOffsetMs));
     out->Time("LastCorrectionAt", status.lastCorrectionAt);
     out->Number("Comparisons", status.comparisons);
     out->Number("OutOfStepComparisons", status.outOfStep);
@@ -92,20 +111,15 @@ void WriteValues(Writer *out, const WorkerStatus &status)
     out->Time("WrittenAt", status.takenAt);
 }
 
-// The key, volatile and with its protection; a run's first publication starts it afresh, all
-// but the mark of the program's own rate: that mark is what tells a start after a crash which
-// rate in force is the program's to hand back. It is put back at once, and the key it makes is
-// the one opened here. The worker both marks and publishes, so no mark comes in between.
-LONG OpenStatusKey(HKEY *key)
+// The precise mode's values, which a run of the other mode does not write.
+const char *const kPreciseOnlyValues[] = {"OffsetMs", "HalfWidthMs", "RatePpm", "State", "RateCall", "RateScale"};
+
+// The key, volatile and with its protection, kept as it is between runs: the last run's
+// record stays readable until this run's first replaces it, and the mark of the program's own
+// rate (engine/rate_mark) stays with it. A run of the stepped mode removes what a precise one
+// left for people.
+LONG OpenStatusKey(int precise, HKEY *key)
 {
-    if (!g_statusPublish.published) {
-        int preciseCall;
-        ULONGLONG adjustment;
-        const int marked = ReadOwnRateMark(&preciseCall, &adjustment);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kStatusKeyPath);
-        if (marked)
-            MarkOwnRate(preciseCall, adjustment);
-    }
     PSECURITY_DESCRIPTOR descriptor = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kStatusKeySecurity, SDDL_REVISION_1, &descriptor, NULL))
         return static_cast<LONG>(GetLastError());
@@ -114,6 +128,9 @@ LONG OpenStatusKey(HKEY *key)
     const LONG opened = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kStatusKeyPath, 0, NULL, REG_OPTION_VOLATILE, KEY_SET_VALUE,
                                         &attributes, key, &disposition);
     LocalFree(descriptor);
+    if (opened == ERROR_SUCCESS && !g_statusPublish.published && !precise)
+        for (const char *name : kPreciseOnlyValues)
+            RegDeleteValueA(*key, name);
     return opened;
 }
 
@@ -145,9 +162,10 @@ void FormatUtc(ULONGLONG fileTime, char *text)
 void PublishWorkerStatus(const WorkerStatus *status)
 {
     HKEY key = NULL;
-    const LONG opened = OpenStatusKey(&key);
+    const LONG opened = OpenStatusKey(status->precise, &key);
     Writer out = {key, opened};
     if (opened == ERROR_SUCCESS) {
+        WriteSnapshot(&out, *status);
         WriteValues(&out, *status);
         RegCloseKey(out.key);
     }

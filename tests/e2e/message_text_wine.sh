@@ -69,5 +69,8 @@ expect_text precise_no_rate_call \
 expect_text precise_rival_rate \
     "Another program keeps a rate of its own on the computer's clock (+12.50 ppm). ZYN NT Horavex Service2 leaves it alone and keeps the clock within the slop by steps only; stop the other time service to let the precise mode hold the clock.\r\n" \
     0x8000000A '+12.50 ppm'
+expect_text time_service_peer_policy \
+    "Windows' time service (W32Time) may set this computer's clock too: it is not disabled, and Group Policy (\"Configure Windows NTP Client\", under HKLM\\\\SOFTWARE\\\\Policies\\\\Microsoft\\\\W32Time) sets its Type to NT5DS, which the service's own settings cannot change. The two services would fight over the clock, which would swing between them. To leave the clock to ZYN NT Horavex Service2, whoever owns the policy must set its Type to NoSync for this computer, or the service must be disabled.\r\n" \
+    0x8000000B 'NT5DS'
 
 echo "PASS"

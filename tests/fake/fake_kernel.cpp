@@ -73,6 +73,8 @@ void FakeKernelReset()
     std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
     for (std::string *descriptor : g_fakeKernel.descriptors)
         delete descriptor;
+    for (char *text : g_fakeKernel.descriptorTexts)
+        delete[] text;
     g_fakeKernel = FakeKernelState{};
 }
 
@@ -388,7 +390,11 @@ HLOCAL WINAPI LocalFree(HLOCAL memory)
 {
     std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
     const bool message = FakeFreeMessageText(memory);
-    FakeRecord("LocalFree %s", !memory ? "(null)" : message ? "message" : "descriptor");
+    char *text = static_cast<char *>(memory);
+    const bool descriptorText = g_fakeKernel.descriptorTexts.erase(text) != 0;
+    FakeRecord("LocalFree %s", !memory ? "(null)" : message ? "message" : descriptorText ? "text" : "descriptor");
+    if (descriptorText)
+        delete[] text;
     std::string *descriptor = static_cast<std::string *>(memory);
     if (g_fakeKernel.descriptors.erase(descriptor))
         delete descriptor;
@@ -415,11 +421,48 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR stringSe
     return TRUE;
 }
 
+// A descriptor in a caller's buffer is its SDDL text after this mark.
+const char kBufferDescriptorMark[] = "fake-sd:";
+
 std::string FakeDescriptorText(PSECURITY_DESCRIPTOR descriptor)
 {
     std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
     std::string *text = static_cast<std::string *>(descriptor);
-    return g_fakeKernel.descriptors.count(text) ? *text : "?";
+    if (g_fakeKernel.descriptors.count(text))
+        return *text;
+    const char *bytes = static_cast<const char *>(descriptor);
+    if (bytes && std::strncmp(bytes, kBufferDescriptorMark, sizeof kBufferDescriptorMark - 1) == 0)
+        return bytes + sizeof kBufferDescriptorMark - 1;
+    return "?";
+}
+
+DWORD FakeWriteDescriptor(const std::string &text, void *buffer, DWORD size)
+{
+    const std::string whole = kBufferDescriptorMark + text;
+    const DWORD needed = static_cast<DWORD>(whole.size() + 1);
+    if (needed <= size)
+        std::memcpy(buffer, whole.c_str(), needed);
+    return needed;
+}
+
+BOOL WINAPI ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR securityDescriptor,
+                                                                 DWORD requestedStringSDRevision,
+                                                                 SECURITY_INFORMATION securityInformation,
+                                                                 LPSTR *stringSecurityDescriptor, PULONG stringLength)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_kernelMutex);
+    FakeRecord("ConvertSecurityDescriptorToStringSecurityDescriptorA %u 0x%x %p", requestedStringSDRevision,
+               securityInformation, static_cast<void *>(stringLength));
+    const std::string text = FakeDescriptorText(securityDescriptor);
+    if (text == "?") {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    char *copy = new char[text.size() + 1];
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    g_fakeKernel.descriptorTexts.insert(copy);
+    *stringSecurityDescriptor = copy;
+    return TRUE;
 }
 
 // A descriptor's DACL is present when its text has a "D:" part, and null when that part

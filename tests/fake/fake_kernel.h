@@ -67,6 +67,7 @@ struct FakeKernelState {
     bool daclQueryFails = false;
     DWORD setFileSecurityError = 0;
     std::set<std::string *> descriptors;  // live descriptors: each holds its SDDL text
+    std::set<char *> descriptorTexts;     // texts ConvertSecurityDescriptorToString... allocated
     std::string appliedDescriptor;        // SDDL of the last descriptor SetFileSecurityA applied
 };
 
@@ -74,8 +75,13 @@ extern FakeKernelState g_fakeKernel;
 
 void FakeKernelReset();
 
-// The SDDL text of a live descriptor, "?" for anything else.
+// The SDDL text of a live descriptor, or of one a query wrote into a caller's buffer (as
+// FakeWriteDescriptor writes it); "?" for anything else.
 std::string FakeDescriptorText(PSECURITY_DESCRIPTOR descriptor);
+
+// Writes a descriptor with the SDDL text into a caller's buffer of `size` bytes; returns the
+// bytes it takes (nothing is written when they do not fit).
+DWORD FakeWriteDescriptor(const std::string &text, void *buffer, DWORD size);
 
 // Handles still open: events, process, token and threads.
 int FakeOpenHandles();

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 
+#include "fake_kernel.h"
 #include "fake_platform.h"
 
 FakeServiceManagerState g_fakeServiceManager;
@@ -259,6 +260,34 @@ BOOL WINAPI ChangeServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPVOID inf
         return Fail(ERROR_INVALID_HANDLE);
     if (g_fakeServiceManager.changeConfigError != 0)
         return Fail(g_fakeServiceManager.changeConfigError);
+    return TRUE;
+}
+
+BOOL WINAPI QueryServiceObjectSecurity(SC_HANDLE service, SECURITY_INFORMATION securityInformation,
+                                       PSECURITY_DESCRIPTOR securityDescriptor, DWORD bufferSize, LPDWORD bytesNeeded)
+{
+    FakeRecord("QueryServiceObjectSecurity %p 0x%x %u", static_cast<void *>(service), securityInformation, bufferSize);
+    if (!IsOpen(service, false))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (g_fakeServiceManager.querySecurityError != 0)
+        return Fail(g_fakeServiceManager.querySecurityError);
+    *bytesNeeded = FakeWriteDescriptor(g_fakeServiceManager.dacl, securityDescriptor, bufferSize);
+    if (*bytesNeeded > bufferSize)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    return TRUE;
+}
+
+BOOL WINAPI SetServiceObjectSecurity(SC_HANDLE service, SECURITY_INFORMATION securityInformation,
+                                     PSECURITY_DESCRIPTOR securityDescriptor)
+{
+    const std::string text = FakeDescriptorText(securityDescriptor);
+    FakeRecord("SetServiceObjectSecurity %p 0x%x %s", static_cast<void *>(service), securityInformation, text.c_str());
+    if (!IsOpen(service, false))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (g_fakeServiceManager.setSecurityError != 0)
+        return Fail(g_fakeServiceManager.setSecurityError);
+    if (g_fakeServiceManager.securityKept)
+        g_fakeServiceManager.dacl = text;
     return TRUE;
 }
 

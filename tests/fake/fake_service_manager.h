@@ -7,7 +7,9 @@
 //        <path> <group> <tag> <dependencies> <account> <password>"
 //   "OpenServiceA <manager> <name> <access>"
 //   "ControlService <service> <control>", "QueryServiceStatus <service>",
-//   "DeleteService <service>", "CloseServiceHandle <handle>"
+//   "DeleteService <service>", "CloseServiceHandle <handle>",
+//   "QueryServiceObjectSecurity <service> <information> <size>",
+//   "SetServiceObjectSecurity <service> <information> <SDDL>"
 //   "FormatMessageA <flags> <source> <id> <language> <size> <arguments>"
 // Texts print in angle brackets (<ZYN NT Horavex Service2>), a null text or pointer as
 // "(null)", a dependency list as its strings in braces ({} for an empty list, {<a>,<b>}),
@@ -51,6 +53,10 @@ struct FakeCreateCall {
     bool passwordIsNull;
 };
 
+// A new service's access list on Windows 10, as SDDL.
+inline constexpr char kFakeServiceDacl[] =
+    "D:(A;;CCLCSWRPWPDTLOCRRC;;;SY)(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;BA)(A;;CCLCSWLOCRRC;;;IU)(A;;CCLCSWLOCRRC;;;SU)";
+
 struct FakeServiceManagerState {
     DWORD openManagerError = 0;    // non-zero: OpenSCManagerA fails with it
     bool installed = false;        // CreateServiceA fails with 1073 while true, OpenServiceA with 1060 while false
@@ -59,6 +65,14 @@ struct FakeServiceManagerState {
     DWORD openServiceError = 0;    // non-zero: OpenServiceA fails with it first
     DWORD deleteServiceError = 0;  // non-zero: DeleteService fails with it
     DWORD changeConfigError = 0;   // non-zero: ChangeServiceConfig2A fails with it
+
+    // The service's access list, as QueryServiceObjectSecurity answers it (SDDL, DACL only; a
+    // new service's default on Windows 10) and SetServiceObjectSecurity sets it, unless
+    // `securityKept` is false: then the set succeeds and changes nothing, as under Wine.
+    std::string dacl = kFakeServiceDacl;
+    bool securityKept = true;
+    DWORD querySecurityError = 0;  // non-zero: QueryServiceObjectSecurity fails with it
+    DWORD setSecurityError = 0;    // non-zero: SetServiceObjectSecurity fails with it
 
     // The state the stop control answers with; the service then counts as not running.
     DWORD stateAfterStop = SERVICE_STOP_PENDING;

@@ -31,6 +31,10 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS se
 BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS serviceStatus);
 BOOL WINAPI DeleteService(SC_HANDLE service);
 BOOL WINAPI CloseServiceHandle(SC_HANDLE object);
+BOOL WINAPI QueryServiceObjectSecurity(SC_HANDLE service, SECURITY_INFORMATION securityInformation,
+                                       PSECURITY_DESCRIPTOR securityDescriptor, DWORD bufferSize, LPDWORD bytesNeeded);
+BOOL WINAPI SetServiceObjectSecurity(SC_HANDLE service, SECURITY_INFORMATION securityInformation,
+                                     PSECURITY_DESCRIPTOR securityDescriptor);
 
 #define SERVICE_CONFIG_DESCRIPTION 1
 #define SERVICE_CONFIG_FAILURE_ACTIONS 2

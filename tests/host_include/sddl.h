@@ -9,3 +9,7 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR stringSe
                                                                  DWORD stringSDRevision,
                                                                  PSECURITY_DESCRIPTOR *securityDescriptor,
                                                                  PULONG securityDescriptorSize);
+BOOL WINAPI ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR securityDescriptor,
+                                                                 DWORD requestedStringSDRevision,
+                                                                 SECURITY_INFORMATION securityInformation,
+                                                                 LPSTR *stringSecurityDescriptor, PULONG stringLength);

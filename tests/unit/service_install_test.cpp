@@ -37,6 +37,25 @@ const char kDescribe[] =
 // Restart after 60 s, twice, then nothing; the count forgotten after a day.
 const char kRecovery[] = "ChangeServiceConfig2A 0x701 failure-actions 86400 (null) (null) 1/60000 1/60000 0/0";
 const char kRecoveryOnExitCodes[] = "ChangeServiceConfig2A 0x701 failure-actions-flag 1";
+const std::string kDefaultDacl = kFakeServiceDacl;
+const std::string kGrantedDacl = kDefaultDacl + "(A;;LCRC;;;AU)";
+const char kQueryDacl[] = "QueryServiceObjectSecurity 0x701 0x4 4096";
+const char kDaclText[] = "ConvertSecurityDescriptorToStringSecurityDescriptorA 1 0x4 (nil)";
+const char kFreeDaclText[] = "LocalFree text";
+// The access list read, Authenticated Users' query grant added, set and read back.
+const std::vector<std::string> kGrant = {
+    kQueryDacl, kDaclText, kFreeDaclText,
+    "ConvertStringSecurityDescriptorToSecurityDescriptorA " + kGrantedDacl + " 1 (nil)",
+    "SetServiceObjectSecurity 0x701 0x4 " + kGrantedDacl, "LocalFree descriptor", kQueryDacl, kDaclText, kFreeDaclText};
+
+// The calls of a case, from runs of them.
+std::vector<std::string> Calls(std::initializer_list<std::vector<std::string>> runs)
+{
+    std::vector<std::string> all;
+    for (const std::vector<std::string> &run : runs)
+        all.insert(all.end(), run.begin(), run.end());
+    return all;
+}
 const char kSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZYN_NT_Horavex2";
 const std::string kCreateSourceKey = std::string("RegCreateKeyExA HKLM\\") + kSourceKey + " 0 (nil) 0 0xf003f (nil)";
 const std::string kDeleteSourceKey = std::string("RegDeleteKeyA HKLM\\") + kSourceKey;
@@ -119,30 +138,30 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, InstallServiceTable,
     ::testing::Values(
         InstallCase{"Created", [] {}, "ZYN NT Horavex Service2 loaded.\n",
-                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
-                     kRecovery, kRecoveryOnExitCodes, kCloseService, kCreateSourceKey,
+                    Calls({{kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
+                     kRecovery, kRecoveryOnExitCodes}, kGrant, {kCloseService, kCreateSourceKey,
                      "RegSetValueExA EventMessageFile 0 2 38", "RegSetValueExA TypesSupported 0 4 4", "RegCloseKey",
-                     kCloseManager}},
+                     kCloseManager}})},
         // What follows the creation is printed when it fails, and the rest goes on.
         InstallCase{"ConfigurationRefused", [] { g_fakeServiceManager.changeConfigError = ERROR_ACCESS_DENIED; },
                     "ZYN NT Horavex Service2 loaded.\n" + Repeat3("ChangeServiceConfig2 failed - Access denied. (0x5)\n"),
-                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
+                    Calls({{kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
                      FormatCall(5), kFreeText, kRecovery, FormatCall(5), kFreeText, kRecoveryOnExitCodes, FormatCall(5),
-                     kFreeText, kCloseService, kCreateSourceKey, "RegSetValueExA EventMessageFile 0 2 38",
-                     "RegSetValueExA TypesSupported 0 4 4", "RegCloseKey", kCloseManager}},
+                     kFreeText}, kGrant, {kCloseService, kCreateSourceKey, "RegSetValueExA EventMessageFile 0 2 38",
+                     "RegSetValueExA TypesSupported 0 4 4", "RegCloseKey", kCloseManager}})},
         InstallCase{"EventSourceRefused", [] { g_fake.createKeyError = ERROR_ACCESS_DENIED; },
                     "ZYN NT Horavex Service2 loaded.\nRegCreateKeyEx failed - Access denied. (0x5)\n",
-                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
-                     kRecovery, kRecoveryOnExitCodes, kCloseService, kCreateSourceKey, FormatCall(5), kFreeText,
-                     kCloseManager}},
+                    Calls({{kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""), kDescribe,
+                     kRecovery, kRecoveryOnExitCodes}, kGrant, {kCloseService, kCreateSourceKey, FormatCall(5), kFreeText,
+                     kCloseManager}})},
         // Over a service that exists, -load completes the installation: it opens it and writes
         // its description, recovery actions and event source, printing only what fails.
         InstallCase{"AlreadyInstalled", [] { g_fakeServiceManager.installed = true; },
                     "CreateService failed - Service exists. (0x431)\n",
-                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
-                     FormatCall(1073), kFreeText, kOpenService, kDescribe, kRecovery, kRecoveryOnExitCodes, kCloseService,
+                    Calls({{kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
+                     FormatCall(1073), kFreeText, kOpenService, kDescribe, kRecovery, kRecoveryOnExitCodes}, kGrant, {kCloseService,
                      kCreateSourceKey, "RegSetValueExA EventMessageFile 0 2 38", "RegSetValueExA TypesSupported 0 4 4",
-                     "RegCloseKey", kCloseManager}},
+                     "RegCloseKey", kCloseManager}})},
         InstallCase{"AlreadyInstalledNotOpened",
                     [] { g_fakeServiceManager.installed = true, g_fakeServiceManager.openServiceError = 5; },
                     "CreateService failed - Service exists. (0x431)\nOpenService failed - Access denied. (0x5)\n",
@@ -151,9 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
         InstallCase{"AlreadyInstalledWithoutEventSource",
                     [] { g_fakeServiceManager.installed = true, g_fake.createKeyError = ERROR_ACCESS_DENIED; },
                     "CreateService failed - Service exists. (0x431)\nRegCreateKeyEx failed - Access denied. (0x5)\n",
-                    {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
-                     FormatCall(1073), kFreeText, kOpenService, kDescribe, kRecovery, kRecoveryOnExitCodes, kCloseService,
-                     kCreateSourceKey, FormatCall(5), kFreeText, kCloseManager}},
+                    Calls({{kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
+                     FormatCall(1073), kFreeText, kOpenService, kDescribe, kRecovery, kRecoveryOnExitCodes}, kGrant, {kCloseService,
+                     kCreateSourceKey, FormatCall(5), kFreeText, kCloseManager}})},
         InstallCase{"CreationRefused", [] { g_fakeServiceManager.createServiceError = ERROR_ACCESS_DENIED; },
                     "CreateService failed - Access denied. (0x5)\n",
                     {kModuleCall, kOpenManager, Create("\"C:\\Program Files\\Horavex\\RUZivEr2.exe\""),
@@ -174,6 +193,53 @@ INSTANTIATE_TEST_SUITE_P(
         InstallCase{"ManagerErrorWithoutText", [] { g_fakeServiceManager.openManagerError = 12345; },
                     "OpenSCManager failed - \n", {kModuleCall, kOpenManager, FormatCall(12345)}}),
     [](const ::testing::TestParamInfo<InstallCase> &info) { return info.param.name; });
+
+// Authenticated Users' query grant: added to the list as it is, once; never to a list that
+// reads back empty (Wine's), which would shut out everyone else; said when it does not hold.
+struct GrantCase {
+    const char *name;
+    std::function<void()> arrange;
+    std::string printed;  // after "... loaded.\n"
+    std::string dacl;     // the list afterwards
+    int sets;             // SetServiceObjectSecurity calls
+};
+
+void PrintTo(const GrantCase &c, std::ostream *os) { *os << c.name; }
+
+class GrantTable : public ServiceInstallTest, public ::testing::WithParamInterface<GrantCase> {};
+
+TEST_P(GrantTable, GrantsQueriesToAuthenticatedUsersOnceAndOnlyToARealList)
+{
+    GetParam().arrange();
+    EXPECT_EQ(Install(), "ZYN NT Horavex Service2 loaded.\n" + GetParam().printed);
+    EXPECT_EQ(g_fakeServiceManager.dacl, GetParam().dacl);
+    EXPECT_EQ(FakeCallsNamed("SetServiceObjectSecurity").size(), static_cast<size_t>(GetParam().sets));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, GrantTable,
+    ::testing::Values(
+        GrantCase{"Added", [] {}, "", kGrantedDacl, 1},
+        GrantCase{"AlreadyHeld", [] { g_fakeServiceManager.dacl = kGrantedDacl; }, "", kGrantedDacl, 0},
+        GrantCase{"EmptyList", [] { g_fakeServiceManager.dacl = "D:"; },
+                  "The service's access list reads back empty: Authenticated Users may not query it.\n", "D:", 0},
+        GrantCase{"NullList", [] { g_fakeServiceManager.dacl = "D:NO_ACCESS_CONTROL"; },
+                  "The service's access list reads back empty: Authenticated Users may not query it.\n",
+                  "D:NO_ACCESS_CONTROL", 0},
+        GrantCase{"NotKept", [] { g_fakeServiceManager.securityKept = false; },
+                  "The service's access list does not keep the grant: Authenticated Users may not query it.\n",
+                  kDefaultDacl, 1},
+        GrantCase{"NotRead", [] { g_fakeServiceManager.querySecurityError = ERROR_ACCESS_DENIED; },
+                  "QueryServiceObjectSecurity failed - Access denied. (0x5)\n", kDefaultDacl, 0},
+        GrantCase{"NotSet", [] { g_fakeServiceManager.setSecurityError = ERROR_ACCESS_DENIED; },
+                  "SetServiceObjectSecurity failed - Access denied. (0x5)\n", kDefaultDacl, 1},
+        GrantCase{"TooLongToAddTo", [] { g_fakeServiceManager.dacl = "D:(A;;CC;;;SY)" + Repeat('x', 2030); },
+                  "The service's access list is too long to add to: Authenticated Users may not query it.\n",
+                  "D:(A;;CC;;;SY)" + Repeat('x', 2030), 0},
+        GrantCase{"TooLongToRead", [] { g_fakeServiceManager.dacl = "D:(A;;CC;;;SY)" + Repeat('x', 2040); },
+                  "The service's access list is too long to add to: Authenticated Users may not query it.\n",
+                  "D:(A;;CC;;;SY)" + Repeat('x', 2040), 0}),
+    [](const ::testing::TestParamInfo<GrantCase> &info) { return info.param.name; });
 
 // The manager runs the image path as a command line: a path with a space goes in quotes,
 // any other exactly as the module's path.

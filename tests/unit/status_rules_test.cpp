@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "engine/peer_rule.h"
 
@@ -70,20 +71,36 @@ TEST(StatusRulesTest, TheExitStatusFollowsThePluginConvention)
     }
 }
 
-TEST(StatusRulesTest, WindowsTimeServiceSetsTheClockUnlessDisabledOrNoSync)
+// Group Policy's Type and Enabled win over the service's own; "-" is a missing value.
+TEST(StatusRulesTest, WindowsTimeServiceSetsTheClockUnlessDisabledNoSyncOrItsClientIsOff)
 {
+    const int M = PEER_VALUE_MISSING;
     struct Case {
         int installed;
         DWORD startType;
-        const char *type;
+        const char *policyType, *localType;
+        int policyClient, localClient;
         int sets;
+        PeerSource decidedBy;
     };
-    const Case cases[] = {{1, 3, "NTP", 1},    {1, 2, "NT5DS", 1},  {1, 3, "AllSync", 1}, {1, 3, "", 1},
-                          {1, 4, "NTP", 0},    {1, 2, "NoSync", 0}, {1, 3, "nosync", 0},  {0, 2, "NTP", 0}};
+    const Case cases[] = {
+        {1, 3, "", "NTP", M, M, 1, PEER_FROM_LOCAL},         {1, 2, "", "NT5DS", M, M, 1, PEER_FROM_LOCAL},
+        {1, 3, "", "", M, M, 1, PEER_FROM_LOCAL},            {1, 4, "NTP", "NTP", M, M, 0, PEER_FROM_LOCAL},
+        {0, 2, "NTP", "NTP", M, M, 0, PEER_FROM_LOCAL},      {1, 2, "", "nosync", M, M, 0, PEER_FROM_LOCAL},
+        {1, 2, "NTP", "NoSync", M, M, 1, PEER_FROM_POLICY},  {1, 2, "NoSync", "NTP", M, M, 0, PEER_FROM_POLICY},
+        {1, 2, "", "NTP", 0, 1, 0, PEER_FROM_POLICY},        {1, 2, "", "NTP", 1, 0, 1, PEER_FROM_LOCAL},
+        {1, 2, "", "NTP", M, 0, 0, PEER_FROM_LOCAL},         {1, 2, "NT5DS", "NTP", 1, M, 1, PEER_FROM_POLICY},
+    };
     for (const Case &c : cases) {
-        TimeServicePeer peer{c.installed, c.startType, {}};
-        std::strncpy(peer.type, c.type, sizeof peer.type - 1);
-        EXPECT_EQ(PeerSetsClock(peer), c.sets) << c.installed << " " << c.startType << " " << c.type;
+        TimeServicePeer peer{c.installed, c.startType, {}, {}, c.policyClient, c.localClient};
+        std::strncpy(peer.policyType, c.policyType, sizeof peer.policyType - 1);
+        std::strncpy(peer.localType, c.localType, sizeof peer.localType - 1);
+        const PeerVerdict verdict = JudgePeer(peer);
+        const std::string name = std::string(c.policyType) + "/" + c.localType + " " + std::to_string(c.policyClient) +
+                                 "/" + std::to_string(c.localClient) + " start " + std::to_string(c.startType);
+        EXPECT_EQ(verdict.setsClock, c.sets) << name;
+        EXPECT_EQ(verdict.decidedBy, c.decidedBy) << name;
+        EXPECT_STREQ(verdict.type, c.policyType[0] ? c.policyType : c.localType) << name;
     }
 }
 

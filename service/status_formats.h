@@ -1,0 +1,54 @@
+// `-status`'s forms for machines: `-status json`, one JSON object in the schema
+// "ruziver2-status" (its version in the object; a new field keeps the version, a changed or
+// removed one takes the next), and `-status prometheus`, Prometheus' text exposition format
+// (metrics named "ruziver2_...", base units, no time stamps, ending in a newline), for the
+// Windows exporter's text-file folder. Both carry what the text form does, from one view of
+// the facts that service/status_command gathers.
+#pragma once
+
+#include <windows.h>
+
+#include "engine/peer_rule.h"
+#include "engine/settings_word.h"
+#include "service/error_text.h"
+#include "service/status_exit_rule.h"
+#include "service/status_record.h"
+
+extern const char kStatusSchemaName[];  // "ruziver2-status"
+enum { STATUS_SCHEMA_VERSION = 1 };
+
+enum StatusForm { STATUS_FORM_TEXT, STATUS_FORM_JSON, STATUS_FORM_PROMETHEUS, STATUS_FORM_UNKNOWN };
+
+// "json" and "prometheus", in any case; no word is the text form.
+StatusForm StatusFormFor(const char *word);
+
+// Everything -status tells, gathered once.
+struct StatusView {
+    // The Service Control Manager's answer on this service; when it or the service refused,
+    // the call and the system's text for why ("OpenService failed - Access is denied. (0x5)").
+    int answered;
+    char refusal[LAST_ERROR_TEXT_SIZE + 32];
+    int installed;
+    SERVICE_STATUS service;
+    SettingsState settings;
+    // The published state: 0 nothing, 1 a whole record, -1 one that could not be read.
+    int published;
+    StatusRecord record;
+    double publishedAgeS, startedAgeS, comparedAgeS, correctedAgeS;
+    int stale;
+    // Windows' time service: the registry's word on it, and the manager's.
+    TimeServicePeer peer;
+    PeerVerdict verdict;
+    int peerKnown;
+    SERVICE_STATUS peerStatus;
+    StatusExit exit;
+    const char *reason;
+};
+
+// The words the text form prints too.
+const char *StatusExitWord(StatusExit exit);            // "OK", "WARNING", ...
+const char *ServiceStateWord(DWORD state);              // "RUNNING", "STOPPED", ...
+const char *PeerStartTypeWord(DWORD startType);         // "automatic", "on demand", ...
+
+void PrintStatusJson(const StatusView &view);
+void PrintStatusPrometheus(const StatusView &view);
