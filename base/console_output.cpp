@@ -34,6 +34,14 @@ void ConsoleTrace(const char *format, ...)
     va_end(args);
 }
 
+// What printf buffered goes first, then the bytes through the handle beneath it.
+int ConsoleWriteBytes(const char *bytes, DWORD size)
+{
+    std::fflush(stdout);
+    DWORD written = 0;
+    return WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, size, &written, NULL) && written == size;
+}
+
 void ConsoleBeep(void)
 {
     if (g_console.consoleMode)

@@ -18,6 +18,10 @@ extern ConsoleState g_console;
 // Prints a message to standard output and flushes it.
 void ConsolePrint(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+// Writes bytes to standard output as they are, with no line-end translation: the forms for
+// machines want "\n" alone. Returns 0 when they could not all be written.
+int ConsoleWriteBytes(const char *bytes, DWORD size);
+
 // Prints a trace line in console mode only.
 void ConsoleTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -254,11 +254,9 @@ int RunStatusCommand(const char *formWord)
     v.peerKnown = states.peerInstalled;
     v.peerStatus = states.peerStatus;
     v.exit = StatusExitFor(FactsOf(v), &v.reason);
-    if (form == STATUS_FORM_JSON)
-        PrintStatusJson(v);
-    else if (form == STATUS_FORM_PROMETHEUS)
-        PrintStatusPrometheus(v);
-    else
+    if (form == STATUS_FORM_TEXT)
         PrintStatusText(v);
+    else if (!(form == STATUS_FORM_JSON ? PrintStatusJson(v) : PrintStatusPrometheus(v)))
+        return STATUS_UNKNOWN;  // a monitor must not take a part for the whole
     return v.exit;
 }

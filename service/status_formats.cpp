@@ -2,6 +2,7 @@
 #include "service/status_formats.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 
 #include "base/ascii_text.h"
@@ -11,6 +12,8 @@
 
 const char kStatusSchemaName[] = "ruziver2-status";
 
+StatusFormState g_statusForm;
+
 namespace {
 
 const char *const kExitWords[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
@@ -19,6 +22,32 @@ const char *const kStateWords[] = {"state 0",          "STOPPED",       "START_P
 const char *const kStartTypeWords[] = {"boot", "system", "automatic", "on demand", "disabled"};
 const double kMsPerS = 1000;
 
+// Appends to the form being made; what does not fit is dropped and the form not written.
+void Emit(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void Emit(const char *format, ...)
+{
+    StatusFormState &f = g_statusForm;
+    const size_t room = sizeof f.text - f.length;
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(f.text + f.length, room, format, args);
+    va_end(args);
+    if (written < 0 || static_cast<size_t>(written) >= room) {
+        f.overflow = 1;
+        return;
+    }
+    f.length += static_cast<size_t>(written);
+}
+
+// The whole form at once, with "\n" line ends, so that a file redirected to holds it as made.
+int WriteForm(void)
+{
+    StatusFormState &f = g_statusForm;
+    const int whole = !f.overflow && ConsoleWriteBytes(f.text, static_cast<DWORD>(f.length));
+    f = StatusFormState{};
+    return whole;
+}
+
 // ---- JSON ----
 
 // A string as JSON wants it. Bytes beyond ASCII (a system text in the machine's code page)
@@ -26,19 +55,19 @@ const double kMsPerS = 1000;
 void PrintJsonString(const char *text)
 {
     if (text == NULL) {
-        ConsolePrint("null");
+        Emit("null");
         return;
     }
-    ConsolePrint("\"");
+    Emit("\"");
     for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; ++c) {
         if (*c == '"' || *c == '\\')
-            ConsolePrint("\\%c", *c);
+            Emit("\\%c", *c);
         else if (*c < 0x20)
-            ConsolePrint("\\u%04x", *c);
+            Emit("\\u%04x", *c);
         else
-            ConsolePrint("%c", *c < 0x80 ? *c : '?');
+            Emit("%c", *c < 0x80 ? *c : '?');
     }
-    ConsolePrint("\"");
+    Emit("\"");
 }
 
 // Members of one object, each after a comma but the first.
@@ -47,7 +76,7 @@ struct JsonObject {
 
     void Name(const char *name)
     {
-        ConsolePrint(members++ ? ",\"%s\":" : "\"%s\":", name);
+        Emit(members++ ? ",\"%s\":" : "\"%s\":", name);
     }
     void Text(const char *name, const char *text)
     {
@@ -57,31 +86,31 @@ struct JsonObject {
     void Whole(const char *name, long long value)
     {
         Name(name);
-        ConsolePrint("%lld", value);
+        Emit("%lld", value);
     }
     void Figure(const char *name, double value, const char *format)
     {
         Name(name);
         if (std::isfinite(value))
-            ConsolePrint(format, value);
+            Emit(format, value);
         else
-            ConsolePrint("null");
+            Emit("null");
     }
     void Truth(const char *name, int value)
     {
         Name(name);
-        ConsolePrint(value ? "true" : "false");
+        Emit(value ? "true" : "false");
     }
     void Null(const char *name)
     {
         Name(name);
-        ConsolePrint("null");
+        Emit("null");
     }
     // Opens an object as a member; the caller closes it with "}".
     JsonObject Open(const char *name)
     {
         Name(name);
-        ConsolePrint("{");
+        Emit("{");
         return JsonObject{0};
     }
 };
@@ -103,7 +132,7 @@ void JsonService(JsonObject *top, const StatusView &v)
         o.Null("exit_code");
         o.Null("service_exit_code");
     }
-    ConsolePrint("}");
+    Emit("}");
 }
 
 void JsonSettings(JsonObject *top, const SettingsState &s)
@@ -113,7 +142,7 @@ void JsonSettings(JsonObject *top, const SettingsState &s)
     o.Whole("slop_ms", s.slopMs);
     o.Text("mode", s.precise ? "precise" : "stepped");
     o.Figure("board_delay_ms", s.precise ? s.edgeDelayUs / kMsPerS : 0, "%.3f");
-    ConsolePrint("}");
+    Emit("}");
 }
 
 void JsonTime(JsonObject *o, const char *name, ULONGLONG at, double ageS)
@@ -127,7 +156,7 @@ void JsonTime(JsonObject *o, const char *name, ULONGLONG at, double ageS)
     JsonObject t = o->Open(name);
     t.Text("at", text);
     t.Figure("age_s", ageS, "%.3f");
-    ConsolePrint("}");
+    Emit("}");
 }
 
 void JsonPrecise(JsonObject *top, const StatusRecord &r)
@@ -143,7 +172,7 @@ void JsonPrecise(JsonObject *top, const StatusRecord &r)
     o.Text("state", r.state);
     o.Text("rate_call", r.rateCall);
     o.Figure("rate_scale", r.rateScale, "%.3f");
-    ConsolePrint("}");
+    Emit("}");
 }
 
 void JsonPublished(JsonObject *top, const StatusView &v)
@@ -174,7 +203,7 @@ void JsonPublished(JsonObject *top, const StatusView &v)
     o.Whole("corrections", r.corrections);
     o.Whole("unrecorded_corrections", r.unrecorded);
     JsonPrecise(&o, r);
-    ConsolePrint("}");
+    Emit("}");
 }
 
 void JsonWindowsTime(JsonObject *top, const StatusView &v)
@@ -191,7 +220,7 @@ void JsonWindowsTime(JsonObject *top, const StatusView &v)
         o.Text("decided_by", PeerSourceWord(v.verdict.decidedBy));
     }
     o.Truth("sets_clock", v.verdict.setsClock);
-    ConsolePrint("}");
+    Emit("}");
 }
 
 // ---- Prometheus ----
@@ -199,7 +228,7 @@ void JsonWindowsTime(JsonObject *top, const StatusView &v)
 // One metric family: its help, its type, and one sample without labels.
 void Metric(const char *name, const char *type, const char *help, double value)
 {
-    ConsolePrint("# HELP ruziver2_%s %s\n# TYPE ruziver2_%s %s\nruziver2_%s %.9g\n", name, help, name, type, name, value);
+    Emit("# HELP ruziver2_%s %s\n# TYPE ruziver2_%s %s\nruziver2_%s %.9g\n", name, help, name, type, name, value);
 }
 
 // A label's value as the format wants it: backslash, quote and line feed escaped.
@@ -207,24 +236,24 @@ void PrintLabelValue(const char *text)
 {
     for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; ++c) {
         if (*c == '"' || *c == '\\')
-            ConsolePrint("\\%c", *c);
+            Emit("\\%c", *c);
         else if (*c == '\n')
-            ConsolePrint("\\n");
+            Emit("\\n");
         else
-            ConsolePrint("%c", *c < 0x80 ? *c : '?');
+            Emit("%c", *c < 0x80 ? *c : '?');
     }
 }
 
 void PromInfo(const StatusRecord &r)
 {
-    ConsolePrint("# HELP ruziver2_info The published state's mode, precise state and board; always 1.\n"
+    Emit("# HELP ruziver2_info The published state's mode, precise state and board; always 1.\n"
                  "# TYPE ruziver2_info gauge\nruziver2_info{mode=\"%s\",state=\"",
                  r.precise ? "precise" : "stepped");
     PrintLabelValue(r.precise ? r.state : "");
-    ConsolePrint("\",board=\"%s at 0x%lX\",rate_call=\"", BoardFamilyWord(r.familyCode),
+    Emit("\",board=\"%s at 0x%lX\",rate_call=\"", BoardFamilyWord(r.familyCode),
                  static_cast<unsigned long>(r.boardAddress));
     PrintLabelValue(r.precise ? r.rateCall : "");
-    ConsolePrint("\"} 1\n");
+    Emit("\"} 1\n");
 }
 
 void PromPublished(const StatusView &v)
@@ -277,9 +306,9 @@ const char *PeerStartTypeWord(DWORD startType)
     return startType < sizeof kStartTypeWords / sizeof *kStartTypeWords ? kStartTypeWords[startType] : "unknown";
 }
 
-void PrintStatusJson(const StatusView &v)
+int PrintStatusJson(const StatusView &v)
 {
-    ConsolePrint("{");
+    Emit("{");
     JsonObject top = {0};
     top.Text("schema", kStatusSchemaName);
     top.Whole("version", STATUS_SCHEMA_VERSION);
@@ -290,14 +319,15 @@ void PrintStatusJson(const StatusView &v)
     JsonSettings(&top, v.settings);
     JsonPublished(&top, v);
     JsonWindowsTime(&top, v);
-    ConsolePrint("}\n");
+    Emit("}\n");
+    return WriteForm();
 }
 
-void PrintStatusPrometheus(const StatusView &v)
+int PrintStatusPrometheus(const StatusView &v)
 {
     Metric("up", "gauge", "1 while the service runs.",
            v.answered && v.installed && v.service.dwCurrentState == SERVICE_RUNNING);
-    ConsolePrint("# HELP ruziver2_status The exit status of -status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.\n"
+    Emit("# HELP ruziver2_status The exit status of -status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.\n"
                  "# TYPE ruziver2_status gauge\nruziver2_status{word=\"%s\"} %d\n",
                  StatusExitWord(v.exit), v.exit);
     Metric("slop_seconds", "gauge", "The slop the service loads.", v.settings.slopMs / kMsPerS);
@@ -305,4 +335,5 @@ void PrintStatusPrometheus(const StatusView &v)
         PromPublished(v);
     Metric("windows_time_sets_clock", "gauge", "1 when Windows' time service may set this clock too.",
            v.verdict.setsClock);
+    return WriteForm();
 }

@@ -50,5 +50,14 @@ const char *StatusExitWord(StatusExit exit);            // "OK", "WARNING", ...
 const char *ServiceStateWord(DWORD state);              // "RUNNING", "STOPPED", ...
 const char *PeerStartTypeWord(DWORD startType);         // "automatic", "on demand", ...
 
-void PrintStatusJson(const StatusView &view);
-void PrintStatusPrometheus(const StatusView &view);
+// Each form is made whole in the record below and written at once; 0 when it could not be.
+struct StatusFormState {
+    char text[16384];
+    size_t length;
+    int overflow;
+};
+
+extern StatusFormState g_statusForm;
+
+int PrintStatusJson(const StatusView &view);
+int PrintStatusPrometheus(const StatusView &view);

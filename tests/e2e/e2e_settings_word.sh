@@ -45,9 +45,9 @@ example() {
     e2e_run sentinel-"$number" 60 -- reg.exe add "$E2E_SETTINGS_KEY" /v SvcInfo /t REG_DWORD /d "$SENTINEL" /f
     [ "$E2E_RC" = 0 ] || wine_fail "reg add of the sentinel failed"
     e2e_command_run load-"$number" "$program" "$@"
-    # Then it brings the existing service up to date: Wine refuses the recovery actions' flag.
-    e2e_expect_bytes "$E2E_DIR/load-$number.out" \
-        'CreateService failed - Service exists. (0x431)\r\nChangeServiceConfig2 failed - Invalid parameter. (0x57)\r\n'
+    # Then it brings the existing service up to date: Wine refuses the recovery actions' flag
+    # and keeps no access list.
+    e2e_expect_bytes "$E2E_DIR/load-$number.out" "CreateService failed - Service exists. (0x431)\r\n$E2E_LOAD_UNDER_WINE"
     e2e_expect_reg reg-"$number" "$E2E_SETTINGS_KEY" SvcInfo REG_DWORD "$expected"
 }
 

@@ -1,7 +1,10 @@
 #!/bin/bash
 # -status and the state the service publishes, through a service's life under Wine's manager:
-# running in step (exit 0, every published value there), Windows' time service made to exist
-# in the registry (exit 1), stopped (exit 2), removed with its status key (exit 2, not
+# running in step (exit 0, every published value there, LastOffsetMs as text; the json and
+# prometheus forms parsed and agreeing with the text form; twenty answers in a row each
+# whole), Windows' time service made to exist in the registry (exit 1), Group Policy's Type
+# over the local one (its NoSync: exit 0; its NTP over a local NoSync: exit 1, with the
+# policy's advice), stopped (exit 2), removed with its status key (exit 2, not
 # installed), loaded again in the precise mode on a board 300 ms ahead with slop 50 (exit 1:
 # the steps do not move Wine's clock, no rate call does, and the mode only measures; its
 # figures published too) with the time service's warning entry at the start, the volatile key
@@ -19,6 +22,7 @@ folder="$E2E_DIR/program"
 program="$folder/RUZivEr2.exe"
 readonly STATUS_KEY="$E2E_SERVICE_KEY\\Status"
 readonly TIME_SERVICE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\W32Time'
+readonly POLICY_KEY='HKLM\SOFTWARE\Policies\Microsoft\W32Time'
 readonly PUBLISHED="Mode Board BoardFamily BoardAddress StartedAt StartedAtFileTime LastComparisonAt
     LastComparisonAtFileTime LastOffsetMs LastCorrectionAt LastCorrectionAtFileTime Comparisons OutOfStepComparisons
     Corrections UnrecordedCorrections WrittenAt WrittenAtFileTime"
@@ -57,12 +61,37 @@ expect_status running 0 "^$E2E_DISPLAY \\($E2E_SERVICE\\): RUNNING$" "^Settings:
 for value in $PUBLISHED; do
     e2e_reg_value "value-$value" "$STATUS_KEY" "$value" || wine_fail "the status key has no $value"
 done
+e2e_reg_value offset "$STATUS_KEY" LastOffsetMs && [ "$E2E_REG_TYPE" = REG_SZ ] ||
+    wine_fail "LastOffsetMs is $E2E_REG_TYPE, expected signed text (REG_SZ)"
+
+e2e_step "json and prometheus agree with the text form; every answer of twenty in a row is whole"
+e2e_run forms-text 30 -- "$program" -status
+e2e_run forms-json 30 -- "$program" -status json
+e2e_run forms-prometheus 30 -- "$program" -status prometheus
+/usr/bin/python3 "$(dirname "$0")/check_status_forms.py" "$E2E_DIR/forms-text.out" "$E2E_DIR/forms-json.out" \
+    "$E2E_DIR/forms-prometheus.out" || wine_fail "the forms for machines do not agree with the text form"
+for i in $(seq 20); do
+    e2e_run "whole-$i" 30 -- "$program" -status json
+    /usr/bin/python3 -c 'import json, sys; f = json.load(open(sys.argv[1])); p = f["published"]
+sys.exit(0 if f["status"] == 0 and p and 0 <= p["age_s"] < 10 and p["last_comparison"] else 1)' \
+        "$E2E_DIR/whole-$i.out" || wine_fail "answer $i is not whole and in step: $(cat "$E2E_DIR/whole-$i.out")"
+done
 
 e2e_step "Windows' time service on demand, Type NTP: exit 1"
 e2e_run w32time 30 -- reg.exe add "$TIME_SERVICE_KEY" /v Start /t REG_DWORD /d 3 /f
 e2e_run w32time-type 30 -- reg.exe add "$TIME_SERVICE_KEY\\Parameters" /v Type /t REG_SZ /d NTP /f
-expect_status peer 1 "^Windows Time \\(W32Time\\): .*, start type on demand, Type NTP: it may set this clock; to stop it: w32tm /config /syncfromflags:NO /update$" \
+expect_status peer 1 "^Windows Time \\(W32Time\\): .*, start type on demand, Type NTP \\(local\\): it may set this clock; to stop it: w32tm /config /syncfromflags:NO /update$" \
     "^Status: 1 WARNING, running, but Windows' time service may set this clock too$"
+
+e2e_step "Group Policy first: its NoSync over the local NTP gives no warning, its NTP over the local NoSync one"
+e2e_run policy-nosync 30 -- reg.exe add "$POLICY_KEY\\Parameters" /v Type /t REG_SZ /d NoSync /f
+expect_status policy-nosync 0 "^Windows Time \\(W32Time\\): .*, Type NoSync \\(policy\\): it does not set this clock$"
+e2e_run policy-ntp 30 -- reg.exe add "$POLICY_KEY\\Parameters" /v Type /t REG_SZ /d NTP /f
+e2e_run local-nosync 30 -- reg.exe add "$TIME_SERVICE_KEY\\Parameters" /v Type /t REG_SZ /d NoSync /f
+expect_status policy-ntp 1 "^Windows Time \\(W32Time\\): .*, Type NTP \\(policy\\): it may set this clock; Group Policy decides \\(\"Configure Windows NTP Client\"\\): whoever owns the policy must set its Type to NoSync for this computer, or disable the service$" \
+    "^Status: 1 WARNING, running, but Windows' time service may set this clock too$"
+e2e_run policy-gone 30 -- reg.exe delete "$POLICY_KEY" /f
+e2e_run local-ntp 30 -- reg.exe add "$TIME_SERVICE_KEY\\Parameters" /v Type /t REG_SZ /d NTP /f
 
 e2e_step "stopped: exit 2"
 e2e_stop_service_cleanly 0x6

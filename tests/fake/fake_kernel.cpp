@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <strings.h>
@@ -153,6 +154,18 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 
 // Not recorded: a reading of a counter, which a test sets.
 ULONGLONG WINAPI GetTickCount64(void) { return g_fakeKernel.tickCountMs; }
+
+// Standard output is the process's own: what is written there can be captured as printf's is.
+HANDLE WINAPI GetStdHandle(DWORD stdHandle) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(stdHandle)); }
+
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED)
+{
+    if (file != GetStdHandle(STD_OUTPUT_HANDLE))
+        return FALSE;
+    *bytesWritten = static_cast<DWORD>(std::fwrite(buffer, 1, bytesToWrite, stdout));
+    std::fflush(stdout);
+    return TRUE;
+}
 
 // ---- the system timer's resolution (winmm) ----
 

@@ -72,6 +72,11 @@ HLOCAL WINAPI LocalFree(HLOCAL memory);
 
 ULONGLONG WINAPI GetTickCount64(void);
 
+typedef struct _OVERLAPPED *LPOVERLAPPED;
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+HANDLE WINAPI GetStdHandle(DWORD stdHandle);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped);
+
 #define CTRL_C_EVENT 0
 #define CTRL_BREAK_EVENT 1
 #define CTRL_CLOSE_EVENT 2

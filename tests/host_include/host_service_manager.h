@@ -4,7 +4,6 @@
 
 #include <cstdarg>
 
-typedef const void *LPCVOID;
 typedef struct SC_HANDLE__ *SC_HANDLE;
 
 #define SC_MANAGER_ALL_ACCESS 0xF003FL

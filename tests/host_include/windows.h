@@ -25,6 +25,7 @@ typedef char CHAR;
 typedef void VOID;
 typedef void *PVOID;
 typedef void *LPVOID;
+typedef const void *LPCVOID;
 typedef void *HANDLE;
 typedef HANDLE *PHANDLE;
 typedef HANDLE HLOCAL;

@@ -285,6 +285,10 @@ BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local)
 // Since the system started, at the epoch: virtual time, suspends included.
 ULONGLONG WINAPI GetTickCount64(void) { return static_cast<ULONGLONG>(g_sim.nowNs / SIM_NS_PER_MS); }
 
+// Console output links in with the library; the simulated runs never write raw bytes.
+HANDLE WINAPI GetStdHandle(DWORD) { return NULL; }
+BOOL WINAPI WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) { return FALSE; }
+
 BOOL WINAPI GetSystemTimeAdjustment(PDWORD adjustment, PDWORD increment, PBOOL disabled)
 {
     *adjustment = g_sim.adjustment;

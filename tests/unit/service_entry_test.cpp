@@ -171,17 +171,24 @@ TEST_F(ServiceEntryTest, AStopAfterTheStoppedReportReportsNothing)
     EXPECT_THAT(FakeCallsNamed("SetServiceStatus"), IsEmpty());
 }
 
-// Each thing the precise mode cannot do is a warning entry of its own, with its detail.
+// Each thing the precise mode cannot do, and a rival time service, is a warning entry of its
+// own, with its detail.
 TEST_F(ServiceEntryTest, EachPreciseWarningWritesItsOwnWarningEntry)
 {
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_PRIVILEGE, "5");
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_LIMITED, "+620.0 ppm");
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_NO_RATE_CALL, NULL);
     kServiceReporter.reportPreciseWarning(PRECISE_WARNING_RIVAL_RATE, "+12.50 ppm");
+    // Windows' time service: the policy's entry where Group Policy decides, else the local one.
+    PeerVerdict verdict = {1, "NT5DS", PEER_FROM_POLICY, 1, PEER_FROM_DEFAULT, PEER_FROM_POLICY};
+    kServiceReporter.reportTimeServicePeer(&verdict);
+    verdict = PeerVerdict{1, "", PEER_FROM_DEFAULT, 1, PEER_FROM_DEFAULT, PEER_FROM_LOCAL};
+    kServiceReporter.reportTimeServicePeer(&verdict);
     const std::vector<FakeEvent> events = FakeEvents();
-    ASSERT_EQ(events.size(), 4u);
+    ASSERT_EQ(events.size(), 6u);
     const std::pair<DWORD, std::string> expected[] = {
-        {0x80000007, "Access denied. (0x5)"}, {0x80000008, "+620.0 ppm"}, {0x80000009, ""}, {0x8000000A, "+12.50 ppm"}};
+        {0x80000007, "Access denied. (0x5)"}, {0x80000008, "+620.0 ppm"}, {0x80000009, ""}, {0x8000000A, "+12.50 ppm"},
+        {0x8000000B, "NT5DS"},                {0x80000004, "not set"}};
     for (size_t i = 0; i < events.size(); ++i) {
         EXPECT_EQ(events[i].type, EVENTLOG_WARNING_TYPE) << i;
         EXPECT_EQ(events[i].eventId, expected[i].first) << i;
