@@ -7,6 +7,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
+  wixl msitools
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
