@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-ConsoleState g_console = {0};
+ConsoleState g_console = {0, NULL};
 
 namespace {
 
@@ -16,11 +16,18 @@ void PrintAndFlush(const char *format, va_list args)
 
 }  // namespace
 
+// A message longer than the sink's buffer is cut: it goes to an installer's log line.
 void ConsolePrint(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    PrintAndFlush(format, args);
+    if (g_console.printSink != NULL) {
+        char message[1024];
+        std::vsnprintf(message, sizeof message, format, args);
+        g_console.printSink(message);
+    } else {
+        PrintAndFlush(format, args);
+    }
     va_end(args);
 }
 

@@ -11,6 +11,9 @@
 
 struct ConsoleState {
     int consoleMode;  // 1 once `-debug` has started, else 0
+    // Where ConsolePrint's messages go instead of standard output, or NULL: the package's
+    // custom actions run inside the installer, which has no console, and hand them to its log.
+    void (*printSink)(const char *message) = NULL;
 };
 
 extern ConsoleState g_console;

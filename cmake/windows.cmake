@@ -151,3 +151,6 @@ set_tests_properties(message_table_texts_under_wine PROPERTIES
   FIXTURES_REQUIRED wine_prefix
   SKIP_RETURN_CODE 77
   TIMEOUT 180)
+
+# The Windows Installer package and its custom action library.
+include(${CMAKE_SOURCE_DIR}/cmake/msi_package.cmake)

@@ -190,6 +190,15 @@ void RegisterTheEventSource(const char *programPath)
         PrintFailure(failedCall);
 }
 
+// What a -load completes on the service it created or found: the service's configuration,
+// then the program as its event source's message file.
+void CompleteTheService(SC_HANDLE service, const char *programPath)
+{
+    ConfigureTheService(service);
+    CloseServiceHandle(service);
+    RegisterTheEventSource(programPath);
+}
+
 // The service's closing sequence takes a few seconds; a dot a second shows it is still
 // going. There is no limit: how long a stop takes is the service's to decide, and a
 // service deleted while it still runs lingers, marked for deletion, until it stops.
@@ -258,26 +267,54 @@ void InstallService(void)
     SC_HANDLE service = CreateTheService(manager, imagePath, &exists);
     if (service == NULL && exists)
         service = OpenTheExistingService(manager);
-    if (service != NULL) {
-        ConfigureTheService(service);
-        CloseServiceHandle(service);
-        RegisterTheEventSource(programPath);
-    }
+    if (service != NULL)
+        CompleteTheService(service, programPath);
     CloseServiceHandle(manager);
+}
+
+int CompleteInstalledService(const char *programPath)
+{
+    SC_HANDLE manager = OpenManager();
+    if (manager == NULL)
+        return 0;
+    SC_HANDLE service = OpenTheExistingService(manager);
+    if (service != NULL)
+        CompleteTheService(service, programPath);
+    CloseServiceHandle(manager);
+    return service != NULL;
+}
+
+int RefuseBoardDelay(int argc, char **argv)
+{
+    const char *refusedDelay = RefusedBoardDelay(argc, argv);
+    if (refusedDelay != NULL)
+        ConsolePrint("The board's delay must be a number of ms from -1000 to 1000 with at most three decimals: %s\n",
+                     refusedDelay);
+    return refusedDelay != NULL;
 }
 
 int SaveSettingsWord(int argc, char **argv)
 {
-    const char *refusedDelay = RefusedBoardDelay(argc, argv);
-    if (refusedDelay != NULL) {
-        ConsolePrint("The board's delay must be a number of ms from -1000 to 1000 with at most three decimals: %s\n",
-                     refusedDelay);
+    if (RefuseBoardDelay(argc, argv))
         return 0;
-    }
     const char *failedCall;
     if (!StoreSettingsWord(argc, argv, &failedCall))
         PrintFailure(failedCall);
     return 1;
+}
+
+void StopServiceForRemoval(void)
+{
+    SC_HANDLE manager = OpenManager();
+    if (manager == NULL)
+        return;
+    SC_HANDLE service = OpenTheExistingService(manager);
+    if (service != NULL) {
+        StopTheService(service);
+        CloseServiceHandle(service);
+    }
+    RemoveTheEventSource();
+    CloseServiceHandle(manager);
 }
 
 void RemoveService(void)

@@ -22,6 +22,10 @@ extern ServiceInstallState g_serviceInstall;
 // must not leave a service that starts with the old one).
 int SaveSettingsWord(int argc, char **argv);
 
+// 1 when `-load`'s arguments hold a board's delay that SaveSettingsWord would refuse; the
+// refusal is printed. Lets the package refuse it before it changes anything.
+int RefuseBoardDelay(int argc, char **argv);
+
 // Registers the running program with the manager as a service of its own process, started
 // automatically under the local system account. A new service is given its description and
 // its recovery actions (restart after 60 s twice, then nothing; the count reset after a day;
@@ -29,6 +33,15 @@ int SaveSettingsWord(int argc, char **argv);
 // source's message file.
 void InstallService(void);
 
+// What InstallService completes on a service that exists, for a service registered by
+// another (the package's tables): its description and recovery actions, and programPath
+// as its event source's message file. Returns 0 when the service cannot be opened (printed).
+int CompleteInstalledService(const char *programPath);
+
 // Stops the service if it runs, waiting as long as it reports stop-pending, then deletes it
 // and, once it is deleted, its event source's key.
 void RemoveService(void);
+
+// RemoveService's steps but the deletion, for a service another deletes (the package's
+// tables): the stop and the wait while it is stop-pending, then the event source.
+void StopServiceForRemoval(void);

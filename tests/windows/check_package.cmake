@@ -1,5 +1,6 @@
 # Builds the ZIP package and fails unless it holds the program and the README at its top
-# and the stand-in library only in its own folder, never beside the program.
+# and the stand-in library only in its own folder, never beside the program, and unless the
+# Windows Installer package lies beside it.
 #   cmake -DCPACK_CONFIG=... -DWORK_DIR=... -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -34,4 +35,8 @@ set(expected
 if(NOT found STREQUAL expected)
   message(FATAL_ERROR "package holds: ${found}\nexpected: ${expected}")
 endif()
-message(STATUS "package ${archives}: ${found}")
+file(GLOB installers ${WORK_DIR}/RUZivEr2-*-x*.msi)
+if(NOT installers MATCHES "^[^;]+$")
+  message(FATAL_ERROR "expected one .msi beside the ZIP in ${WORK_DIR}: ${installers}")
+endif()
+message(STATUS "package ${archives}: ${found}; beside it ${installers}")
