@@ -269,8 +269,6 @@ BOOL WINAPI QueryServiceObjectSecurity(SC_HANDLE service, SECURITY_INFORMATION s
     FakeRecord("QueryServiceObjectSecurity %p 0x%x %u", static_cast<void *>(service), securityInformation, bufferSize);
     if (!IsOpen(service, false))
         return Fail(ERROR_INVALID_HANDLE);
-    if (g_fakeServiceManager.querySecurityError != 0)
-        return Fail(g_fakeServiceManager.querySecurityError);
     *bytesNeeded = FakeWriteDescriptor(g_fakeServiceManager.dacl, securityDescriptor, bufferSize);
     if (*bytesNeeded > bufferSize)
         return Fail(ERROR_INSUFFICIENT_BUFFER);
@@ -284,8 +282,6 @@ BOOL WINAPI SetServiceObjectSecurity(SC_HANDLE service, SECURITY_INFORMATION sec
     FakeRecord("SetServiceObjectSecurity %p 0x%x %s", static_cast<void *>(service), securityInformation, text.c_str());
     if (!IsOpen(service, false))
         return Fail(ERROR_INVALID_HANDLE);
-    if (g_fakeServiceManager.setSecurityError != 0)
-        return Fail(g_fakeServiceManager.setSecurityError);
     if (g_fakeServiceManager.securityKept)
         g_fakeServiceManager.dacl = text;
     return TRUE;

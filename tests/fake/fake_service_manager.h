@@ -71,8 +71,6 @@ struct FakeServiceManagerState {
     // `securityKept` is false: then the set succeeds and changes nothing, as under Wine.
     std::string dacl = kFakeServiceDacl;
     bool securityKept = true;
-    DWORD querySecurityError = 0;  // non-zero: QueryServiceObjectSecurity fails with it
-    DWORD setSecurityError = 0;    // non-zero: SetServiceObjectSecurity fails with it
 
     // The state the stop control answers with; the service then counts as not running.
     DWORD stateAfterStop = SERVICE_STOP_PENDING;
