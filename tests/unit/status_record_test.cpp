@@ -1,6 +1,6 @@
-// The published state as one record, and -status reading it: every field back as it went in,
-// anything else refused; ages on the tick count, whatever the wall clock did; the manager's
-// refusal in its own words.
+// The published state as one record, and -status reading it: every field back as it went in
+// and anything else refused; ages on the tick count, whatever the wall clock did; the
+// manager's refusal in its own words.
 #include "service/status_record.h"
 
 #include <gtest/gtest.h>
@@ -19,25 +19,10 @@
 
 namespace {
 
-StatusRecord Sample()
-{
-    StatusRecord r = {};
-    r.precise = 1, r.familyCode = 80, r.boardAddress = 0x2E0;
-    r.writtenAt = 0x01DB1234567890AB, r.writtenTickMs = 3600123;
-    r.startedAt = 0x01DB000000000001, r.startedTickMs = 1000;
-    r.lastComparisonAt = 0x01DB1234500000CD, r.lastComparisonTickMs = 3599000;
-    r.lastCorrectionAt = 0x01DB12340000EF00, r.lastCorrectionTickMs = 2000;
-    r.lastOffsetMs = -12;
-    r.comparisons = 4000000000u, r.outOfStep = 7, r.corrections = 3, r.unrecorded = 1;
-    r.offsetMs = -0.214, r.halfWidthMs = 0.48, r.ratePpm = -19.2, r.rateScale = 1.0;
-    std::strcpy(r.state, "monitoring");
-    std::strcpy(r.rateCall, "unmeasured");
-    return r;
-}
-
 TEST(StatusRecordTest, EveryFieldComesBackAndAnythingButAWholeRecordIsRefused)
 {
-    const StatusRecord in = Sample();
+    StatusRecord in = {1, 80, 0x2E0, 0x01DB1234567890AB, 3600123, 1, 1000, 0x01DB12345000CD, 3599000, 7, 2000, -12,
+                       4000000000u, 7, 3, 1, -0.214, 0.48, -19.2, 1.0, "monitoring", "unmeasured"};
     BYTE bytes[STATUS_RECORD_BYTES + 1];
     EncodeStatusRecord(in, bytes);
     StatusRecord out = {};
