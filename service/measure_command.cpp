@@ -12,6 +12,7 @@
 #include "service/error_text.h"
 #include "service/machine_report.h"
 #include "service/status_command.h"
+#include "service/status_formats.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int ServiceLeavesBoard(const ServiceStates &states)
     if (states.installed && states.status.dwCurrentState != SERVICE_STOPPED) {
         ConsolePrint("%s (%s) is %s: stop it first (sc stop %s). It reads the board, and a clock it keeps is "
                      "no reference to measure the board against.\n",
-                     kDisplayName, kServiceName, ServiceStateName(states.status.dwCurrentState), kServiceName);
+                     kDisplayName, kServiceName, ServiceStateWord(states.status.dwCurrentState), kServiceName);
         return 0;
     }
     return 1;

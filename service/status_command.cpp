@@ -85,15 +85,15 @@ void PrintTimeLine(const char *label, ULONGLONG time, double ageS)
 
 void PrintService(const StatusView &v)
 {
-    if (!v.answered) {
-        ConsolePrint("%s (%s): %s\n", kDisplayName, kServiceName, v.refusal);
+    if (!v.states.readable) {
+        ConsolePrint("%s (%s): %s\n", kDisplayName, kServiceName, v.states.refusal);
         return;
     }
-    if (!v.installed) {
+    if (!v.states.installed) {
         ConsolePrint("%s (%s): not installed\n", kDisplayName, kServiceName);
         return;
     }
-    const SERVICE_STATUS &status = v.service;
+    const SERVICE_STATUS &status = v.states.status;
     ConsolePrint("%s (%s): %s", kDisplayName, kServiceName, ServiceStateWord(status.dwCurrentState));
     if (status.dwCurrentState == SERVICE_STOPPED) {
         ConsolePrint(", exit code %lu", static_cast<unsigned long>(status.dwWin32ExitCode));
@@ -124,9 +124,10 @@ void PrintPublished(const StatusView &v)
         return;
     }
     const StatusRecord &r = v.record;
-    ConsolePrint("Published: %.1f s ago%s, %s mode, board %s at 0x%lX\n", v.publishedAgeS, v.stale ? ", stale" : "",
-                 r.precise ? "precise" : "stepped", BoardFamilyWord(r.familyCode),
-                 static_cast<unsigned long>(r.boardAddress));
+    char board[BOARD_TEXT_SIZE];
+    FormatBoard(r.familyCode, r.boardAddress, board);
+    ConsolePrint("Published: %.1f s ago%s, %s mode, board %s\n", v.publishedAgeS, v.stale ? ", stale" : "",
+                 r.precise ? "precise" : "stepped", board);
     PrintTimeLine("Started", r.startedAt, v.startedAgeS);
     const LONG offsetMs = r.lastOffsetMs;
     if (r.lastComparisonAt == 0)
@@ -178,7 +179,7 @@ void PrintStatusText(const StatusView &v)
     PrintService(v);
     PrintSettings(v.settings);
     PrintPublished(v);
-    PrintPeer(v.peer, v.verdict, v.peerKnown, v.peerStatus);
+    PrintPeer(v.peer, v.verdict, v.states.peerInstalled, v.states.peerStatus);
     ConsolePrint("Status: %d %s, %s\n", v.exit, StatusExitWord(v.exit), v.reason);
 }
 
@@ -186,10 +187,10 @@ void PrintStatusText(const StatusView &v)
 StatusFacts FactsOf(const StatusView &v)
 {
     StatusFacts facts = {};
-    facts.readable = v.answered && v.published >= 0;
-    facts.installed = v.installed;
-    facts.state = v.service.dwCurrentState;
-    facts.exitCode = v.service.dwWin32ExitCode;
+    facts.readable = v.states.readable && v.published >= 0;
+    facts.installed = v.states.installed;
+    facts.state = v.states.status.dwCurrentState;
+    facts.exitCode = v.states.status.dwWin32ExitCode;
     facts.slopMs = v.settings.slopMs;
     facts.published = v.published == 1;
     facts.publishedAgeS = v.publishedAgeS;
@@ -219,8 +220,6 @@ void QueryServiceStates(ServiceStates *states)
     CloseServiceHandle(manager);
 }
 
-const char *ServiceStateName(DWORD state) { return ServiceStateWord(state); }
-
 void PrintSettingsLine(const SettingsState &settings) { PrintSettings(settings); }
 
 int PrintTimeServiceLine(const ServiceStates &states)
@@ -240,19 +239,12 @@ int RunStatusCommand(const char *formWord)
         return STATUS_UNKNOWN;
     }
     StatusView v = {};
-    ServiceStates states;
-    QueryServiceStates(&states);
-    v.answered = states.readable;
-    std::snprintf(v.refusal, sizeof v.refusal, "%s", states.refusal);
-    v.installed = states.installed;
-    v.service = states.status;
+    QueryServiceStates(&v.states);
     ReadStoredSettings(&v.settings);
     ReadPublished(&v);
-    v.stale = v.published == 1 && v.service.dwCurrentState == SERVICE_RUNNING && v.publishedAgeS > STATUS_STALE_S;
+    v.stale = v.published == 1 && v.states.status.dwCurrentState == SERVICE_RUNNING && v.publishedAgeS > STATUS_STALE_S;
     ReadTimeServicePeer(&v.peer);
     v.verdict = JudgePeer(v.peer);
-    v.peerKnown = states.peerInstalled;
-    v.peerStatus = states.peerStatus;
     v.exit = StatusExitFor(FactsOf(v), &v.reason);
     if (form == STATUS_FORM_TEXT)
         PrintStatusText(v);

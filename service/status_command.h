@@ -37,9 +37,6 @@ struct ServiceStates {
 
 void QueryServiceStates(ServiceStates *states);
 
-// "RUNNING", "STOPPED", "START_PENDING", ...
-const char *ServiceStateName(DWORD state);
-
 // The lines -status prints: "Settings: ..." for the settings given, and "Windows Time
 // (W32Time): ..." from the registry and the states. The latter returns 1 when Windows' time
 // service may set this clock.

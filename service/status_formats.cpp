@@ -120,13 +120,14 @@ void JsonService(JsonObject *top, const StatusView &v)
     JsonObject o = top->Open("service");
     o.Text("name", kServiceName);
     o.Text("display_name", kDisplayName);
-    o.Truth("answered", v.answered);
-    o.Text("refusal", v.answered ? NULL : v.refusal);
-    o.Truth("installed", v.installed);
-    if (v.answered && v.installed) {
-        o.Text("state", ServiceStateWord(v.service.dwCurrentState));
-        o.Whole("exit_code", v.service.dwWin32ExitCode);
-        o.Whole("service_exit_code", v.service.dwServiceSpecificExitCode);
+    const ServiceStates &s = v.states;
+    o.Truth("answered", s.readable);
+    o.Text("refusal", s.readable ? NULL : s.refusal);
+    o.Truth("installed", s.installed);
+    if (s.readable && s.installed) {
+        o.Text("state", ServiceStateWord(s.status.dwCurrentState));
+        o.Whole("exit_code", s.status.dwWin32ExitCode);
+        o.Whole("service_exit_code", s.status.dwServiceSpecificExitCode);
     } else {
         o.Null("state");
         o.Null("exit_code");
@@ -186,9 +187,8 @@ void JsonPublished(JsonObject *top, const StatusView &v)
     o.Figure("age_s", v.publishedAgeS, "%.3f");
     o.Truth("stale", v.stale);
     o.Text("mode", r.precise ? "precise" : "stepped");
-    char board[32];
-    std::snprintf(board, sizeof board, "%s at 0x%lX", BoardFamilyWord(r.familyCode),
-                  static_cast<unsigned long>(r.boardAddress));
+    char board[BOARD_TEXT_SIZE];
+    FormatBoard(r.familyCode, r.boardAddress, board);
     o.Text("board", board);
     JsonTime(&o, "written", r.writtenAt, v.publishedAgeS);
     JsonTime(&o, "started", r.startedAt, v.startedAgeS);
@@ -211,7 +211,7 @@ void JsonWindowsTime(JsonObject *top, const StatusView &v)
     JsonObject o = top->Open("windows_time");
     o.Truth("installed", v.peer.installed);
     if (v.peer.installed) {
-        o.Text("state", v.peerKnown ? ServiceStateWord(v.peerStatus.dwCurrentState) : NULL);
+        o.Text("state", v.states.peerInstalled ? ServiceStateWord(v.states.peerStatus.dwCurrentState) : NULL);
         o.Text("start_type", PeerStartTypeWord(v.peer.startType));
         o.Text("type", v.verdict.type[0] ? v.verdict.type : NULL);
         o.Text("type_from", PeerSourceWord(v.verdict.typeFrom));
@@ -250,8 +250,11 @@ void PromInfo(const StatusRecord &r)
                  "# TYPE ruziver2_info gauge\nruziver2_info{mode=\"%s\",state=\"",
                  r.precise ? "precise" : "stepped");
     PrintLabelValue(r.precise ? r.state : "");
-    Emit("\",board=\"%s at 0x%lX\",rate_call=\"", BoardFamilyWord(r.familyCode),
-                 static_cast<unsigned long>(r.boardAddress));
+    char board[BOARD_TEXT_SIZE];
+    FormatBoard(r.familyCode, r.boardAddress, board);
+    Emit("\",board=\"");
+    PrintLabelValue(board);
+    Emit("\",rate_call=\"");
     PrintLabelValue(r.precise ? r.rateCall : "");
     Emit("\"} 1\n");
 }
@@ -326,7 +329,7 @@ int PrintStatusJson(const StatusView &v)
 int PrintStatusPrometheus(const StatusView &v)
 {
     Metric("up", "gauge", "1 while the service runs.",
-           v.answered && v.installed && v.service.dwCurrentState == SERVICE_RUNNING);
+           v.states.readable && v.states.installed && v.states.status.dwCurrentState == SERVICE_RUNNING);
     Emit("# HELP ruziver2_status The exit status of -status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.\n"
                  "# TYPE ruziver2_status gauge\nruziver2_status{word=\"%s\"} %d\n",
                  StatusExitWord(v.exit), v.exit);

@@ -10,7 +10,7 @@
 
 #include "engine/peer_rule.h"
 #include "engine/settings_word.h"
-#include "service/error_text.h"
+#include "service/status_command.h"
 #include "service/status_exit_rule.h"
 #include "service/status_record.h"
 
@@ -24,23 +24,17 @@ StatusForm StatusFormFor(const char *word);
 
 // Everything -status tells, gathered once.
 struct StatusView {
-    // The Service Control Manager's answer on this service; when it or the service refused,
-    // the call and the system's text for why ("OpenService failed - Access is denied. (0x5)").
-    int answered;
-    char refusal[LAST_ERROR_TEXT_SIZE + 32];
-    int installed;
-    SERVICE_STATUS service;
+    // The Service Control Manager's answers on this service and on Windows' time service.
+    ServiceStates states;
     SettingsState settings;
     // The published state: 0 nothing, 1 a whole record, -1 one that could not be read.
     int published;
     StatusRecord record;
     double publishedAgeS, startedAgeS, comparedAgeS, correctedAgeS;
     int stale;
-    // Windows' time service: the registry's word on it, and the manager's.
+    // Windows' time service: the registry's word on it.
     TimeServicePeer peer;
     PeerVerdict verdict;
-    int peerKnown;
-    SERVICE_STATUS peerStatus;
     StatusExit exit;
     const char *reason;
 };

@@ -85,9 +85,8 @@ void WriteSnapshot(Writer *out, const WorkerStatus &status)
 void WriteValues(Writer *out, const WorkerStatus &status)
 {
     out->Text("Mode", status.precise ? "precise" : "stepped");
-    char board[32];
-    std::snprintf(board, sizeof board, "%s at 0x%lX", BoardFamilyWord(status.familyCode),
-                  static_cast<unsigned long>(status.boardAddress));
+    char board[BOARD_TEXT_SIZE];
+    FormatBoard(status.familyCode, status.boardAddress, board);
     out->Text("Board", board);
     out->Number("BoardFamily", status.familyCode);
     out->Number("BoardAddress", status.boardAddress);

@@ -1,6 +1,7 @@
 // One whole state of the running service as one registry value.
 #include "service/status_record.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "engine/board_discovery.h"
@@ -129,6 +130,11 @@ const char *BoardFamilyWord(DWORD familyCode)
     default:
         return "unknown";
     }
+}
+
+void FormatBoard(DWORD familyCode, DWORD address, char *text)
+{
+    std::snprintf(text, BOARD_TEXT_SIZE, "%s at 0x%lX", BoardFamilyWord(familyCode), static_cast<unsigned long>(address));
 }
 
 double TickAgeS(ULONGLONG thenTickMs, ULONGLONG nowTickMs)

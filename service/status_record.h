@@ -37,6 +37,10 @@ int DecodeStatusRecord(const BYTE *bytes, DWORD size, StatusRecord *record);
 // "TAV", "BRQ", "FENLO" or "unknown" for a board family's code.
 const char *BoardFamilyWord(DWORD familyCode);
 
+// "TAV at 0x300": the board as the published state and -status name it.
+enum { BOARD_TEXT_SIZE = 32 };
+void FormatBoard(DWORD familyCode, DWORD address, char *text);
+
 // Seconds from one reading of the system's tick count to a later one; the clock's steps do not
 // come into it. A negative age for a time not yet reached, which a tick count never gives.
 double TickAgeS(ULONGLONG thenTickMs, ULONGLONG nowTickMs);
